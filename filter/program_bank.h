@@ -1,0 +1,36 @@
+// The sixteen stored programs: six parameter values and a name each.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace qr47 {
+
+constexpr std::int32_t kProgramCount = 16;
+constexpr std::int32_t kParameterCount = 6;
+constexpr std::int32_t kFactoryProgram = 0;
+
+enum Parameter : std::int32_t {
+  kCutoff = 0,
+  kQFactor = 1,
+  kFilterTypeParameter = 2,
+  kPoleNumber = 3,
+  kAdditionalLp = 4,
+  kBoost = 5,
+};
+
+// Cutoff, Q Factor, Filter Type, Pole Number, Additional LP, 18dB Boost: a two-pole low pass
+// wide open, Q 0.7, no Additional LP, unity output.
+constexpr std::array<float, kParameterCount> kFactoryValues{1.0f, 0.7f, 0.0f, 0.0f, 0.0f, 0.125f};
+
+// A name is at most 23 characters and its terminator.
+constexpr std::size_t kProgramNameBytes = 24;
+
+struct ProgramRecord {
+  std::array<float, kParameterCount> values = kFactoryValues;
+  char name[kProgramNameBytes] = "Init";
+};
+
+using ProgramBank = std::array<ProgramRecord, kProgramCount>;
+
+}  // namespace qr47

@@ -1,0 +1,39 @@
+// Two one-pole low-pass stages in series with resonance feedback from the second stage into the
+// first; separate left and right state. The coefficient is handed in with every sample.
+#pragma once
+
+#include "flush_to_zero.h"
+
+namespace qr47 {
+
+class ResonantLowpass {
+ public:
+  struct State {
+    float stage1;
+    float stage2;  // also the output
+  };
+  State left{};
+  State right{};
+  float feedback = 0.0f;
+
+  void setFeedback(float cutoff, float q);
+  // Clears the state of a channel that holds a value that is not finite.
+  void clearNonFinite();
+  float processLeft(float x, float cutoff) { return process(left, x, cutoff); }
+  float processRight(float x, float cutoff) { return process(right, x, cutoff); }
+
+  // One sample through both stages of the given state. Each stage is flushed to zero as soon as
+  // it is formed, so a decaying tail never turns subnormal.
+  float process(State& state, float x, float cutoff) const;
+};
+
+inline float ResonantLowpass::process(State& state, float x, float cutoff) const {
+  const double stage1 = state.stage1;
+  const double stage2 = state.stage2;
+  state.stage1 = flushToZero(
+      static_cast<float>(((stage1 - stage2) * feedback + (x - stage1)) * cutoff + stage1));
+  state.stage2 = flushToZero(static_cast<float>((state.stage1 - stage2) * cutoff + stage2));
+  return state.stage2;
+}
+
+}  // namespace qr47

@@ -1,0 +1,163 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "mock_effect.h"
+
+namespace qr47 {
+namespace {
+
+using ::testing::InSequence;
+using ::testing::NiceMock;
+using ::testing::Return;
+
+// The smallest effect there is: everything but processAdd is EffectBase's.
+class BareEffect : public EffectBase {
+ public:
+  BareEffect() : EffectBase(nullptr, 4, 3) {}
+  void processAdd(float**, float**, std::int32_t) override {}
+};
+
+TEST(EffectBase, ConstructorFillsTheRecord) {
+  BareEffect effect;
+  const EffectRecord& record = *effect.getRecord();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&record);
+  EXPECT_EQ(bytes[0], 0x50);
+  EXPECT_EQ(bytes[1], 0x74);
+  EXPECT_EQ(bytes[2], 0x73);
+  EXPECT_EQ(bytes[3], 0x56);
+  EXPECT_EQ(record.programCount, 4);
+  EXPECT_EQ(record.parameterCount, 3);
+  EXPECT_EQ(record.inputCount, 1);
+  EXPECT_EQ(record.outputCount, 2);
+  EXPECT_EQ(record.flags, 0);
+  EXPECT_EQ(record.reservedA, 0);
+  EXPECT_EQ(record.reservedB, 0);
+  EXPECT_EQ(record.initialDelay, 0);
+  EXPECT_EQ(record.realtimeQualities, 0);
+  EXPECT_EQ(record.offlineQualities, 0);
+  EXPECT_EQ(record.ioRatio, 1.0f);
+  EXPECT_EQ(record.object, static_cast<void*>(&effect));
+  EXPECT_EQ(record.userWord, 0);
+  EXPECT_EQ(record.uniqueId, 0x4E6F4566);
+  EXPECT_EQ(record.version, 1);
+  for (unsigned char tail : record.reservedTail) EXPECT_EQ(tail, 0);
+  EXPECT_NE(record.dispatchEntry, nullptr);
+  EXPECT_NE(record.processAddEntry, nullptr);
+  EXPECT_NE(record.processReplaceEntry, nullptr);
+  EXPECT_NE(record.setParameterEntry, nullptr);
+  EXPECT_NE(record.getParameterEntry, nullptr);
+}
+
+TEST(EffectBase, DefaultsOfABareEffect) {
+  BareEffect effect;
+  EXPECT_EQ(effect.getParameter(0), 0.0f);
+  EXPECT_EQ(effect.getMeterLevel(), 0.0f);
+  void* block = &effect;
+  EXPECT_EQ(effect.getStateBlock(&block, true), 0);
+  EXPECT_EQ(effect.setStateBlock(&effect, 8, false), 0);
+  EXPECT_EQ(effect.getSampleRate(), 44100.0f);
+  EXPECT_EQ(effect.getBlockSize(), 1024);
+  EXPECT_EQ(effect.getProgram(), 0);
+  effect.setProgram(3);
+  EXPECT_EQ(effect.getProgram(), 3);
+  effect.setSampleRate(48000.25f);
+  effect.setBlockSize(64);
+  EXPECT_EQ(effect.getSampleRate(), 48000.25f);
+  EXPECT_EQ(effect.getBlockSize(), 64);
+
+  using TextOperation = void (*)(EffectBase&, char*);
+  const TextOperation operations[] = {
+      [](EffectBase& e, char* t) { e.setProgramName(t); },
+      [](EffectBase& e, char* t) { e.getProgramName(t); },
+      [](EffectBase& e, char* t) { e.getParameterUnit(0, t); },
+      [](EffectBase& e, char* t) { e.getParameterText(1, t); },
+      [](EffectBase& e, char* t) { e.getParameterName(2, t); },
+  };
+  for (TextOperation operation : operations) {
+    char text[] = "filled";
+    operation(effect, text);
+    EXPECT_STREQ(text, "");
+    EXPECT_STREQ(text + 1, "illed");  // only the first byte is written
+  }
+}
+
+TEST(EffectBase, FlagSettersChangeOnlyTheirBit) {
+  struct Case {
+    void (EffectBase::*setter)(bool);
+    std::int32_t bit;
+  };
+  const Case cases[] = {{&EffectBase::setHasClipIndicator, 2},
+                        {&EffectBase::setHasMeter, 4},
+                        {&EffectBase::setCanMono, 8},
+                        {&EffectBase::setCanReplace, 16},
+                        {&EffectBase::setProgramsAreBlocks, 32}};
+  for (const Case& c : cases) {
+    BareEffect effect;
+    const std::int32_t others = 0x3E & ~c.bit;
+    for (const Case& other : cases) {
+      if (other.bit != c.bit) (effect.*other.setter)(true);
+    }
+    (effect.*c.setter)(true);
+    (effect.*c.setter)(true);
+    EXPECT_EQ(effect.getRecord()->flags, others | c.bit);
+    (effect.*c.setter)(false);
+    EXPECT_EQ(effect.getRecord()->flags, others);
+  }
+}
+
+TEST(EffectBase, RecordSettersWriteTheirField) {
+  BareEffect effect;
+  effect.setUniqueId(0x51523437);
+  effect.setInputCount(2);
+  effect.setOutputCount(6);
+  effect.setRealtimeQualities(3);
+  effect.setOfflineQualities(4);
+  effect.setInitialDelay(128);
+  const EffectRecord& record = *effect.getRecord();
+  EXPECT_EQ(record.uniqueId, 0x51523437);
+  EXPECT_EQ(record.inputCount, 2);
+  EXPECT_EQ(record.outputCount, 6);
+  EXPECT_EQ(record.realtimeQualities, 3);
+  EXPECT_EQ(record.offlineQualities, 4);
+  EXPECT_EQ(record.initialDelay, 128);
+}
+
+TEST(EntryFunctions, RouteToTheObjectUnchanged) {
+  NiceMock<MockEffect> effect;
+  EffectRecord* record = effect.getRecord();
+  float left[4], right[4];
+  float* inputs[] = {left, right};
+  float* outputs[] = {right, left};
+  EXPECT_CALL(effect, setParameter(2, 0.75f));
+  EXPECT_CALL(effect, getParameter(-3)).WillOnce(Return(-0.0f));
+  EXPECT_CALL(effect, processAdd(inputs, outputs, 4));
+  EXPECT_CALL(effect, processReplace(inputs, outputs, -2));
+  EXPECT_CALL(effect, getProgram()).WillOnce(Return(9));
+  record->setParameterEntry(record, 2, 0.75f);
+  const float got = record->getParameterEntry(record, -3);
+  EXPECT_TRUE(got == 0.0f && std::signbit(got));
+  record->processAddEntry(record, inputs, outputs, 4);
+  record->processReplaceEntry(record, inputs, outputs, -2);
+  EXPECT_EQ(record->dispatchEntry(record, kCurrentProgram, 0, 0, nullptr, 0.0f), 9);
+}
+
+TEST(EntryFunctions, CloseCallsCloseThenDestroysAndAnswersOne) {
+  auto* effect = new NiceMock<MockEffect>();
+  auto owned = std::make_unique<NiceMock<MockEditor>>();
+  MockEditor& editor = *owned;
+  effect->giveEditor(std::move(owned));
+  {
+    InSequence order;
+    EXPECT_CALL(*effect, close());
+    EXPECT_CALL(*effect, destroyed());
+    EXPECT_CALL(editor, destroyed());
+  }
+  EffectRecord* record = effect->getRecord();
+  EXPECT_EQ(record->dispatchEntry(record, kClose, 0, 0, nullptr, 0.0f), 1);
+}
+
+}  // namespace
+}  // namespace qr47

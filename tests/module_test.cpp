@@ -1,0 +1,196 @@
+// The built module, loaded and driven exactly as a host does: through its entry and its record.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "effect_record.h"
+
+namespace qr47 {
+namespace {
+
+std::intptr_t hostVersion = 2400;
+
+std::intptr_t host(EffectRecord*, std::int32_t request, std::int32_t, std::intptr_t, void*, float) {
+  return request == kHostVersion ? hostVersion : 0;
+}
+
+class LoadedModule : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    handle = dlopen(QR47_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle, nullptr) << dlerror();
+    entry = reinterpret_cast<ModuleMain>(dlsym(handle, "VSTPluginMain"));
+    ASSERT_NE(entry, nullptr);
+    hostVersion = 2400;
+  }
+  void TearDown() override {
+    for (EffectRecord* record : open) close(record);
+    if (handle) dlclose(handle);
+  }
+
+  EffectRecord* create() {
+    EffectRecord* record = entry(host);
+    if (record) open.push_back(record);
+    return record;
+  }
+  void close(EffectRecord* record) {
+    EXPECT_EQ(dispatch(record, kClose), 1);
+    open.erase(std::remove(open.begin(), open.end(), record), open.end());
+  }
+  static std::intptr_t dispatch(EffectRecord* record, std::int32_t opcode, std::int32_t index = 0,
+                                std::intptr_t value = 0, void* pointer = nullptr,
+                                float opt = 0.0f) {
+    return record->dispatchEntry(record, opcode, index, value, pointer, opt);
+  }
+  static std::string text(EffectRecord* record, std::int32_t opcode, std::int32_t index = 0) {
+    char buffer[64] = {};
+    dispatch(record, opcode, index, 0, buffer);
+    return buffer;
+  }
+
+  void* handle = nullptr;
+  ModuleMain entry = nullptr;
+  std::vector<EffectRecord*> open;
+};
+
+TEST_F(LoadedModule, MainAndVstPluginMainAreTheSameFunction) {
+  EXPECT_EQ(reinterpret_cast<void*>(entry), dlsym(handle, "main"));
+}
+
+TEST_F(LoadedModule, AVersionOfZeroGivesNoEffect) {
+  hostVersion = 0;
+  EXPECT_EQ(create(), nullptr);
+}
+
+template <typename T>
+T fieldAt(const EffectRecord* record, std::size_t offset) {
+  T value;
+  std::memcpy(&value, reinterpret_cast<const unsigned char*>(record) + offset, sizeof value);
+  return value;
+}
+
+// The record read byte by byte at the host interface's offsets for this platform.
+TEST_F(LoadedModule, RecordBytesAtTheHostOffsets) {
+  const bool wide = sizeof(void*) == 8;
+  const std::size_t object = wide ? 96 : 64, uniqueId = wide ? 112 : 72;
+  const std::size_t counts = wide ? 40 : 20, tail = wide ? 128 : 84, size = wide ? 192 : 144;
+  EffectRecord* record = create();
+  ASSERT_NE(record, nullptr);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(record);
+  EXPECT_EQ(std::memcmp(bytes, "PtsV", 4), 0);
+  const std::int32_t expectedCounts[] = {16, 6, 2, 2, 24};
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(fieldAt<std::int32_t>(record, counts + 4 * i), expectedCounts[i]);
+  EXPECT_EQ(fieldAt<std::intptr_t>(record, wide ? 64 : 40), 0);  // reserved words
+  EXPECT_EQ(fieldAt<std::intptr_t>(record, wide ? 72 : 44), 0);
+  for (std::size_t at : {wide ? 80u : 48u, wide ? 84u : 52u, wide ? 88u : 56u}) {
+    EXPECT_EQ(fieldAt<std::int32_t>(record, at), 0);
+  }
+  EXPECT_EQ(fieldAt<float>(record, wide ? 92 : 60), 1.0f);
+  EXPECT_NE(fieldAt<void*>(record, object), nullptr);
+  EXPECT_EQ(fieldAt<std::intptr_t>(record, wide ? 104 : 68), 0);
+  EXPECT_EQ(fieldAt<std::int32_t>(record, uniqueId), 0x51523437);  // QR47
+  EXPECT_EQ(fieldAt<std::int32_t>(record, uniqueId + 4), 1);
+  const std::size_t entries[] = {wide ? 8u : 4u, wide ? 16u : 8u, wide ? 24u : 12u,
+                                 wide ? 32u : 16u, wide ? 120u : 80u};
+  for (std::size_t at : entries) EXPECT_NE(fieldAt<void*>(record, at), nullptr);
+  for (std::size_t at = tail; at < size; ++at) EXPECT_EQ(bytes[at], 0) << at;
+}
+
+TEST_F(LoadedModule, CommandsTextsAndPrograms) {
+  EffectRecord* record = create();
+  ASSERT_NE(record, nullptr);
+  dispatch(record, kOpen);
+  dispatch(record, kSampleRate, 0, 0, nullptr, 44100.0f);
+  dispatch(record, kBlockSize, 0, 512);
+  dispatch(record, kSuspendResume, 0, 1);
+  EXPECT_EQ(dispatch(record, kIdentify), 0x4E764566);
+  EXPECT_EQ(dispatch(record, kMeterLevel), 0);
+  EXPECT_EQ(dispatch(record, kGetStateBlock, 1), 0);
+  EXPECT_EQ(dispatch(record, kEditorBounds), 0);
+  EXPECT_EQ(text(record, kProgramName), "--- Default ---");
+  EXPECT_EQ(text(record, kParameterName, 4), " Additional LP ");
+  EXPECT_EQ(text(record, kParameterUnit, 0), "   Hz   ");
+  EXPECT_EQ(text(record, kParameterText, 0), "20000");
+
+  record->setParameterEntry(record, 0, 0.5f);
+  EXPECT_EQ(record->getParameterEntry(record, 0), 0.5f);
+  EXPECT_EQ(text(record, kParameterText, 0), "2950");
+  EXPECT_EQ(dispatch(record, kSelectProgram, 0, 7), 0);
+  EXPECT_EQ(dispatch(record, kCurrentProgram), 7);
+  EXPECT_EQ(text(record, kProgramName), "Init 7");
+  char name[] = "Sweep";
+  dispatch(record, kRenameProgram, 0, 0, name);
+  EXPECT_EQ(text(record, kProgramName), "Sweep");
+  EXPECT_EQ(record->getParameterEntry(record, 0), 1.0f);
+  dispatch(record, kSelectProgram, 0, 16);
+  dispatch(record, kSelectProgram, 0, -1);
+  EXPECT_EQ(dispatch(record, kCurrentProgram), 7);
+}
+
+// Two live instances fed the same audio in different modes and block sizes agree sample for
+// sample; closing one leaves the other working.
+TEST_F(LoadedModule, TwoInstancesProcessIndependently) {
+  EffectRecord* a = create();
+  EffectRecord* b = create();
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  EXPECT_NE(a, b);
+  EXPECT_NE(fieldAt<void*>(a, sizeof(void*) == 8 ? 96 : 64),
+            fieldAt<void*>(b, sizeof(void*) == 8 ? 96 : 64));
+  const float settings[] = {0.55f, 0.9f, 0.6f, 1.0f, 0.3f, 0.2f};
+  for (EffectRecord* r : {a, b}) {
+    for (int i = 0; i < 6; ++i) r->setParameterEntry(r, i, settings[i]);
+    dispatch(r, kSuspendResume, 0, 1);
+  }
+  const int frames = 4096;
+  std::mt19937 random(3);
+  std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
+  std::vector<float> in0(frames), in1(frames), outA0(frames), outA1(frames);
+  std::vector<float> outB0(frames, 0.0f), outB1(frames, 0.0f);
+  for (int i = 0; i < frames; ++i) {
+    in0[i] = noise(random);
+    in1[i] = noise(random);
+  }
+  for (int start = 0, size = 1; start < frames; start += size, size = size % 1024 + 37) {
+    const int n = std::min(size, frames - start);
+    float* inputs[] = {in0.data() + start, in1.data() + start};
+    float* outA[] = {outA0.data() + start, outA1.data() + start};
+    a->processReplaceEntry(a, inputs, outA, n);
+  }
+  for (int start = 0; start < frames; start += 256) {
+    float* inputs[] = {in0.data() + start, in1.data() + start};
+    float* outB[] = {outB0.data() + start, outB1.data() + start};
+    b->processAddEntry(b, inputs, outB, 256);
+  }
+  EXPECT_EQ(outA0, outB0);
+  EXPECT_EQ(outA1, outB1);
+  float energy = 0.0f;
+  for (float v : outA0) energy += v * v;
+  EXPECT_GT(energy, 1.0f);
+
+  close(a);
+  float* inputs[] = {in0.data(), in1.data()};
+  float* outputs[] = {outA0.data(), outA1.data()};
+  b->processReplaceEntry(b, inputs, outputs, 64);
+  EXPECT_TRUE(std::isfinite(outA0[63]));
+  EXPECT_EQ(text(b, kParameterText, 2), "band pass");
+}
+
+TEST_F(LoadedModule, ManyCreateAndCloseCycles) {
+  for (int i = 0; i < 1000; ++i) {
+    EffectRecord* record = create();
+    ASSERT_NE(record, nullptr);
+    close(record);
+  }
+}
+
+}  // namespace
+}  // namespace qr47
