@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "runaway_guard.h"
+
 namespace qr47 {
 
 constexpr float kTwoPi = 6.2831855f;  // 2 pi rounded to float
@@ -49,9 +51,9 @@ void BiquadSection::computeCoefficients(float cutoffHz, float q, float sampleRat
 
 namespace {
 
-bool isFinite(const BiquadSection::History& history) {
-  return std::isfinite(history.input[0]) && std::isfinite(history.input[1]) &&
-         std::isfinite(history.output[0]) && std::isfinite(history.output[1]);
+bool channelHasRunAway(const BiquadSection::History& history) {
+  return !std::isfinite(history.input[0]) || !std::isfinite(history.input[1]) ||
+         hasRunAway(history.output[0]) || hasRunAway(history.output[1]);
 }
 
 }  // namespace
@@ -61,9 +63,9 @@ void BiquadSection::reset() {
   right = History{};
 }
 
-void BiquadSection::clearNonFinite() {
-  if (!isFinite(left)) left = History{};
-  if (!isFinite(right)) right = History{};
+void BiquadSection::clearRunaway() {
+  if (channelHasRunAway(left)) left = History{};
+  if (channelHasRunAway(right)) right = History{};
 }
 
 }  // namespace qr47

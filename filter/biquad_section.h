@@ -33,8 +33,9 @@ class BiquadSection {
 
   void computeCoefficients(float cutoffHz, float q, float sampleRate, FilterType type);
   void reset();
-  // Clears the history of a channel that holds a value that is not finite.
-  void clearNonFinite();
+  // Clears the history of a channel that holds an input that is not finite or an output that has
+  // run away.
+  void clearRunaway();
   float processLeft(float x) { return process(left, x); }
   float processRight(float x) { return process(right, x); }
 

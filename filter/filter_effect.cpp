@@ -247,7 +247,7 @@ void FilterEffect::process(float** inputs, float** outputs, std::int32_t sampleF
       out1[i] = static_cast<float>(static_cast<double>(r) * outputGain);
     }
   }
-  clearNonFiniteState();
+  clearRunawayState();
 }
 
 void FilterEffect::processAdd(float** inputs, float** outputs, std::int32_t sampleFrames) {
@@ -258,11 +258,13 @@ void FilterEffect::processReplace(float** inputs, float** outputs, std::int32_t 
   process<false>(inputs, outputs, sampleFrames);
 }
 
-// A NaN or infinite input sample would otherwise stay in the recursion for good.
-void FilterEffect::clearNonFiniteState() {
-  section1.clearNonFinite();
-  section2.clearNonFinite();
-  lowpass.clearNonFinite();
+// A NaN or infinite input sample would otherwise stay in the recursion for good, and a host that
+// changes settings every few samples can drive a recursion that is stable for each setting alone
+// into growing without bound. Either is cleared at the end of the block it happened in.
+void FilterEffect::clearRunawayState() {
+  section1.clearRunaway();
+  section2.clearRunaway();
+  lowpass.clearRunaway();
 }
 
 EffectBase* createEffect(HostCallback hostCallback) {

@@ -56,7 +56,7 @@ class FilterEffect final : public EffectBase {
   bool fourPoles() const;
   template <bool kAccumulate>
   void process(float** inputs, float** outputs, std::int32_t sampleFrames);
-  void clearNonFiniteState();
+  void clearRunawayState();
 
   BiquadSection section1;
   BiquadSection section2;

@@ -1,12 +1,12 @@
 #include "resonant_lowpass.h"
 
-#include <cmath>
+#include "runaway_guard.h"
 
 namespace qr47 {
 namespace {
 
-bool isFinite(const ResonantLowpass::State& state) {
-  return std::isfinite(state.stage1) && std::isfinite(state.stage2);
+bool channelHasRunAway(const ResonantLowpass::State& state) {
+  return hasRunAway(state.stage1) || hasRunAway(state.stage2);
 }
 
 }  // namespace
@@ -15,9 +15,9 @@ void ResonantLowpass::setFeedback(float cutoff, float q) {
   feedback = static_cast<float>(q / (1.0 - cutoff) + q);
 }
 
-void ResonantLowpass::clearNonFinite() {
-  if (!isFinite(left)) left = State{};
-  if (!isFinite(right)) right = State{};
+void ResonantLowpass::clearRunaway() {
+  if (channelHasRunAway(left)) left = State{};
+  if (channelHasRunAway(right)) right = State{};
 }
 
 }  // namespace qr47

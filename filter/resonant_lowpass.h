@@ -17,8 +17,8 @@ class ResonantLowpass {
   float feedback = 0.0f;
 
   void setFeedback(float cutoff, float q);
-  // Clears the state of a channel that holds a value that is not finite.
-  void clearNonFinite();
+  // Clears the state of a channel that has run away or is not finite.
+  void clearRunaway();
   float processLeft(float x, float cutoff) { return process(left, x, cutoff); }
   float processRight(float x, float cutoff) { return process(right, x, cutoff); }
 

@@ -118,15 +118,21 @@ TEST(BiquadSection, SilenceDecaysToExactZeros) {
   }
 }
 
-TEST(BiquadSection, ClearNonFiniteResetsOnlyThePoisonedChannel) {
+TEST(BiquadSection, ClearRunawayResetsOnlyThePoisonedChannel) {
   BiquadSection section = sectionFor(1000.0f, 0.7f, kLowPass);
   section.processLeft(NAN);
   section.processRight(0.5f);
   const BiquadSection::History right = section.right;
-  section.clearNonFinite();
+  section.clearRunaway();
   EXPECT_EQ(section.left.input[0], 0.0f);
   EXPECT_EQ(section.left.output[0], 0.0f);
   EXPECT_EQ(std::memcmp(&right, &section.right, sizeof right), 0);
+  // A finite output far beyond anything full-scale input produces has run away too.
+  section.right.output[1] = 2e4f;
+  section.left.output[0] = 9e3f;
+  section.clearRunaway();
+  EXPECT_EQ(section.right.output[1], 0.0f);
+  EXPECT_EQ(section.left.output[0], 9e3f);
 }
 
 }  // namespace

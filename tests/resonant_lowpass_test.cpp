@@ -57,12 +57,12 @@ TEST(ResonantLowpass, SilenceDecaysWithoutSubnormals) {
   EXPECT_LT(std::fabs(lowpass.left.stage2), 1e-35f);
 }
 
-TEST(ResonantLowpass, ClearNonFiniteResetsOnlyThePoisonedChannel) {
+TEST(ResonantLowpass, ClearRunawayResetsOnlyThePoisonedChannel) {
   ResonantLowpass lowpass;
   lowpass.setFeedback(0.5f, 0.5f);
   lowpass.processLeft(INFINITY, 0.5f);
   lowpass.processRight(1.0f, 0.5f);
-  lowpass.clearNonFinite();
+  lowpass.clearRunaway();
   EXPECT_EQ(lowpass.left.stage1, 0.0f);
   EXPECT_EQ(lowpass.left.stage2, 0.0f);
   EXPECT_EQ(lowpass.right.stage2, 0.25f);
