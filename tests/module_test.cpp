@@ -135,6 +135,71 @@ TEST_F(LoadedModule, CommandsTextsAndPrograms) {
   EXPECT_EQ(dispatch(record, kCurrentProgram), 7);
 }
 
+// Texts read through the dispatcher after each change, with a check that nothing is written past
+// the longest text each command may write: 16 bytes for a name, 9 for a unit, 24 for a program
+// name and 40 for a value text of a value far outside 0 .. 1. Values that are not finite are
+// ignored, so the text stays what it was.
+TEST_F(LoadedModule, TextsThroughTheDispatcher) {
+  struct Case {
+    std::int32_t index;
+    float value;
+    const char* text;
+  };
+  const Case cases[] = {
+      {0, 0.0f, "270"},
+      {0, 0.33332998f, "1170"},
+      {0, 0.33333f, "900"},
+      {0, 1.0f, "20000"},
+      {0, 1.0000001f, "900"},
+      {0, NAN, "900"},
+      {1, 0.7f, "70"},
+      {1, -0.0f, "1"},
+      {1, 3e38f, "oo"},
+      {2, 0.24999999f, "low pass"},
+      {2, 0.25f, "high pass"},
+      {2, 0.74999994f, "band pass"},
+      {2, 1.0f, "notch"},
+      {2, 1.0000001f, "notch"},
+      {3, 0.49999997f, "2 poles"},
+      {3, 0.5f, "4 poles"},
+      {3, -1e30f, "2 poles"},
+      {4, -0.0f, "Off"},
+      {4, 0.005f, "1"},
+      {4, 0.004f, ""},
+      {4, INFINITY, ""},
+      {5, 0.0f, "  -oo   "},
+      {5, 1.0f, "18.06180"},
+      {5, 100.0f, "58.06179"},
+      {5, -1.0f, "  -oo   "},
+      {5, 2e7f, "164.0823"},
+      {1, 1e20f, "9999999778196308400000"},
+  };
+  EffectRecord* record = create();
+  ASSERT_NE(record, nullptr);
+  auto guarded = [&](std::int32_t opcode, std::int32_t index, std::size_t mayWrite) {
+    char buffer[64];
+    std::memset(buffer, '#', sizeof buffer);
+    dispatch(record, opcode, index, 0, buffer);
+    for (std::size_t i = mayWrite; i < sizeof buffer; ++i) EXPECT_EQ(buffer[i], '#') << opcode;
+    return std::string(buffer, strnlen(buffer, mayWrite));
+  };
+  for (const Case& c : cases) {
+    record->setParameterEntry(record, c.index, c.value);
+    EXPECT_EQ(guarded(kParameterText, c.index, 40), c.text) << c.index << " " << c.value;
+    for (std::int32_t index = -1; index <= 6; ++index) {
+      guarded(kParameterName, index, 16);
+      guarded(kParameterUnit, index, 9);
+      guarded(kParameterText, index, 40);
+    }
+  }
+  const std::string longName(100, 'n');
+  dispatch(record, kSelectProgram, 0, 11);
+  dispatch(record, kRenameProgram, 0, 0, const_cast<char*>(longName.c_str()));
+  EXPECT_EQ(guarded(kProgramName, 0, 24), std::string(23, 'n'));
+  dispatch(record, kSelectProgram, 0, 0);
+  EXPECT_EQ(guarded(kProgramName, 0, 24), "--- Default ---");
+}
+
 // Two live instances fed the same audio in different modes and block sizes agree sample for
 // sample; closing one leaves the other working.
 TEST_F(LoadedModule, TwoInstancesProcessIndependently) {
