@@ -1,0 +1,205 @@
+// qr47: an offline host for plug-in modules of this interface, QR47's own by default. It lists a
+// plug-in's parameters and programs, renders audio files through it and draws its response.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "demo.h"
+#include "plugin_info.h"
+#include "render.h"
+#include "response_plot.h"
+
+namespace {
+
+using namespace qr47;
+
+constexpr const char* kModuleName = "qr47-filter.so";
+constexpr float kDefaultResponseRate = 44100.0f;
+
+bool exists(const std::string& path) {
+  return access(path.c_str(), R_OK) == 0;
+}
+
+std::string folderOfThisProgram() {
+  std::vector<char> path(4096);
+  const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
+  if (length <= 0) return ".";
+  const std::string exe(path.data(), static_cast<std::size_t>(length));
+  return exe.substr(0, exe.find_last_of('/'));
+}
+
+// The module built or installed beside this program, else where Linux hosts look for it.
+std::string defaultModulePath() {
+  const std::string here = folderOfThisProgram();
+  std::vector<std::string> candidates = {here + "/" + kModuleName,
+                                         here + "/../lib/vst/" + kModuleName};
+  if (const char* paths = std::getenv("LXVST_PATH")) {
+    std::string list = paths;
+    for (std::size_t start = 0, end; start <= list.size(); start = end + 1) {
+      end = list.find(':', start);
+      if (end == std::string::npos) end = list.size();
+      if (end > start) candidates.push_back(list.substr(start, end - start) + "/" + kModuleName);
+    }
+  }
+  if (const char* home = std::getenv("HOME")) {
+    candidates.push_back(std::string(home) + "/.vst/" + kModuleName);
+  }
+  candidates.push_back(std::string("/usr/lib/vst/") + kModuleName);
+  for (const std::string& candidate : candidates) {
+    if (exists(candidate)) return candidate;
+  }
+  throw std::runtime_error(
+      std::string("no ") + kModuleName +
+      " beside qr47, in LXVST_PATH, ~/.vst or /usr/lib/vst; give --plugin PATH");
+}
+
+// The options render and response share: program, settings, block size.
+struct SettingsOptions {
+  int program = -1;
+  std::vector<std::string> settings;
+  int blockSize = kDefaultRenderBlock;
+
+  void addTo(CLI::App* command) {
+    command->add_option("--program", program, "Select program N before rendering")
+        ->check(CLI::NonNegativeNumber);
+    command->add_option("--set", settings,
+                        "Set a parameter: PARAM=VALUE, PARAM an index or a name (cutoff, q, type, "
+                        "poles, lp, boost); type takes lowpass, highpass, bandpass or notch, "
+                        "poles 2 or 4");
+    command->add_option("--block", blockSize, "Frames per processing call")->capture_default_str();
+  }
+
+  RenderOptions resolve(const ParameterTable& table) const {
+    RenderOptions options;
+    options.program = program;
+    options.blockSize = blockSize;
+    for (const std::string& setting : settings)
+      options.settings.push_back(parseSetting(table, setting));
+    return options;
+  }
+};
+
+ParameterTable tableOf(const PluginModule& module) {
+  PluginInstance plugin(module);
+  return parameterTableOf(plugin);
+}
+
+void runRender(const PluginModule& module, const SettingsOptions& settings,
+               const std::vector<std::string>& automations, const std::string& format, bool add,
+               double tail, const std::string& input, const std::string& output) {
+  const ParameterTable table = tableOf(module);
+  RenderOptions options = settings.resolve(table);
+  for (const std::string& text : automations)
+    options.automations.push_back(parseAutomation(table, text));
+  if (!format.empty()) options.format = parseSampleFormat(format);
+  options.accumulate = add;
+  options.tailSeconds = tail;
+  options.showProgress = isatty(STDERR_FILENO) != 0;
+  PluginInstance plugin(module);
+  const RenderSummary summary = render(plugin, input, output, options);
+  std::cerr << "qr47: rendered " << output << ": " << describe(summary) << "\n";
+}
+
+void runResponse(const PluginModule& module, const SettingsOptions& settings,
+                 const std::string& compare, float rate, bool csv, const std::string& output) {
+  if (!csv && output.empty()) throw std::invalid_argument("give an output .png or .svg, or --csv");
+  if (!(rate >= 1000.0f && rate <= 768000.0f)) {
+    throw std::invalid_argument("sample rate " + std::to_string(rate) +
+                                " is outside 1000 to 768000");
+  }
+  const ParameterTable table = tableOf(module);
+  const RenderOptions base = settings.resolve(table);
+  std::vector<std::string> variants;
+  if (compare == "types")
+    variants = {"type=lowpass", "type=highpass", "type=bandpass", "type=notch"};
+  if (compare == "poles") variants = {"poles=2", "poles=4"};
+  if (variants.empty()) variants.push_back("");
+
+  const ResponsePlot plot = measureResponses(module, rate, base, table, variants);
+  if (csv) {
+    std::cout << responsesCsv(plot.curves);
+  } else {
+    plotResponses(plot.curves, plot.title, rate / 2.0, output);
+    std::cerr << "qr47: wrote " << output << "\n";
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "qr47: render audio through the QR47 filter (or any plug-in module of its "
+      "interface), list its parameters and programs, draw its response"};
+  app.require_subcommand(1);
+  std::string modulePath;
+  app.add_option("--plugin", modulePath, "Plug-in module to load (default: qr47-filter.so)");
+  app.fallthrough();
+
+  CLI::App* info = app.add_subcommand("info", "Show the plug-in's record, parameters and programs");
+  bool json = false;
+  info->add_flag("--json", json, "Print JSON for scripts");
+
+  CLI::App* renderCommand =
+      app.add_subcommand("render", "Render an audio file through the plug-in");
+  std::string input, output, format;
+  std::vector<std::string> automations;
+  bool add = false;
+  double tail = 0.0;
+  SettingsOptions renderSettings;
+  renderCommand->add_option("IN", input, "Input file (WAV, AIFF, FLAC, Ogg; mono or stereo)")
+      ->required();
+  renderCommand->add_option("OUT", output, "Output file; its extension names the file type")
+      ->required();
+  renderSettings.addTo(renderCommand);
+  renderCommand->add_option("--automate", automations,
+                            "Ramp a parameter: PARAM=T0:V0,T1:V1,... with times in seconds");
+  renderCommand->add_option("--tail", tail, "Seconds of silence after the input, to ring out")
+      ->check(CLI::Range(0.0, 3600.0));
+  renderCommand->add_option("--format", format,
+                            "Sample format: 16-bit, 24-bit or float (default: the input's)");
+  renderCommand->add_flag("--add", add, "Use the accumulating process call, into zeroed buffers");
+
+  CLI::App* response = app.add_subcommand("response", "Measure and draw the magnitude response");
+  std::string plot, compare;
+  float rate = kDefaultResponseRate;
+  bool csv = false;
+  SettingsOptions responseSettings;
+  response->add_option("OUT", plot, "Picture to write: .png or .svg");
+  responseSettings.addTo(response);
+  response->add_option("--compare", compare, "Overlay the filter types or the pole numbers")
+      ->check(CLI::IsMember({"types", "poles"}));
+  response->add_option("--rate", rate, "Sample rate in Hz")->capture_default_str();
+  response->add_flag("--csv", csv, "Print frequency and magnitude as CSV instead of drawing");
+
+  CLI::App* demo =
+      app.add_subcommand("demo", "Render test material through each filter type and plot them");
+  std::string folder = kDefaultDemoFolder;
+  demo->add_option("DIR", folder, "Folder to write into")->capture_default_str();
+
+  CLI11_PARSE(app, argc, argv);
+
+  try {
+    const std::string path = modulePath.empty() ? defaultModulePath() : modulePath;
+    const PluginModule module(path);
+    if (*info) {
+      PluginInstance plugin(module);
+      json ? printInfoJson(plugin, path, std::cout) : printInfo(plugin, path, std::cout);
+    } else if (*renderCommand) {
+      runRender(module, renderSettings, automations, format, add, tail, input, output);
+    } else if (*response) {
+      runResponse(module, responseSettings, compare, rate, csv, plot);
+    } else if (*demo) {
+      runDemo(module, folder, std::cout);
+    }
+  } catch (const std::exception& error) {
+    std::cerr << "qr47: " << error.what() << "\n";
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,36 @@
+// How a user names parameters and values on the command line: by index or by name, and for this
+// filter by short names and words ("cutoff", "q", "type=notch", "poles=4").
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qr47 {
+
+class PluginInstance;
+
+struct ParameterTable {
+  std::vector<std::string> names;  // the plug-in's own parameter names
+  bool knowsFilterWords = false;   // the plug-in is this filter, so its short names apply
+};
+
+ParameterTable parameterTableOf(PluginInstance& plugin);
+
+// An index 0 .. count-1, or a name: case does not matter. Throws std::invalid_argument.
+int parameterIndex(const ParameterTable& table, const std::string& name);
+
+// A number, or for this filter a type word or a pole count. Throws std::invalid_argument.
+float parameterValue(const ParameterTable& table, int index, const std::string& text);
+
+struct Setting {
+  int index;
+  float value;
+};
+
+// "PARAM=VALUE". Throws std::invalid_argument.
+Setting parseSetting(const ParameterTable& table, const std::string& assignment);
+
+// A number that must be finite and make up the whole text. Throws std::invalid_argument.
+double parseNumber(const std::string& text, const std::string& what);
+
+}  // namespace qr47

@@ -1,0 +1,118 @@
+#include "plugin_info.h"
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+namespace qr47 {
+namespace {
+
+struct FlagName {
+  std::int32_t bit;
+  const char* name;
+};
+constexpr FlagName kFlagNames[] = {{kHasClipIndicator, "hasClipIndicator"},
+                                   {kHasMeter, "hasMeter"},
+                                   {kCanMono, "canMono"},
+                                   {kCanReplace, "canReplace"},
+                                   {kProgramsAreBlocks, "programsAreBlocks"}};
+
+std::vector<std::string> flagNames(std::int32_t flags) {
+  std::vector<std::string> names;
+  for (const FlagName& flag : kFlagNames) {
+    if (flags & flag.bit) names.push_back(flag.name);
+  }
+  return names;
+}
+
+struct ParameterRow {
+  std::string name, text, unit;
+  float value;
+};
+
+std::vector<ParameterRow> parameterRows(PluginInstance& plugin) {
+  std::vector<ParameterRow> rows;
+  for (int i = 0; i < plugin.parameterCount(); ++i) {
+    rows.push_back({trimmed(plugin.parameterName(i)), trimmed(plugin.parameterText(i)),
+                    trimmed(plugin.parameterUnit(i)), plugin.parameter(i)});
+  }
+  return rows;
+}
+
+std::vector<std::string> programNames(PluginInstance& plugin) {
+  std::vector<std::string> names;
+  const int current = plugin.program();
+  for (int p = 0; p < plugin.programCount(); ++p) {
+    plugin.selectProgram(p);
+    names.push_back(plugin.programName());
+  }
+  plugin.selectProgram(current);
+  return names;
+}
+
+std::string padded(const std::string& text, std::size_t width) {
+  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+}  // namespace
+
+void printInfo(PluginInstance& plugin, const std::string& path, std::ostream& out) {
+  const EffectRecord& record = plugin.record();
+  std::string flags;
+  for (const std::string& name : flagNames(record.flags))
+    flags += (flags.empty() ? "" : " ") + name;
+  out << "Plug-in      " << path << "\n"
+      << "Identifier   '" << fourCharacterText(record.uniqueId) << "'   version " << record.version
+      << "\n"
+      << "Programs     " << record.programCount << "   parameters " << record.parameterCount
+      << "   inputs " << record.inputCount << "   outputs " << record.outputCount << "\n"
+      << "Flags        " << (flags.empty() ? "none" : flags) << "\n\n";
+
+  const std::vector<ParameterRow> rows = parameterRows(plugin);
+  std::size_t nameWidth = 9, textWidth = 4;
+  for (const ParameterRow& row : rows) {
+    nameWidth = std::max(nameWidth, row.name.size());
+    textWidth = std::max(textWidth, row.text.size());
+  }
+  out << " #  " << padded("Parameter", nameWidth) << "  Value     " << padded("Text", textWidth)
+      << "  Unit\n";
+  char value[32];
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    std::snprintf(value, sizeof value, "%-8.6g", rows[i].value);
+    out << (i < 10 ? " " : "") << i << "  " << padded(rows[i].name, nameWidth) << "  "
+        << padded(value, 8) << "  " << padded(rows[i].text, textWidth) << "  " << rows[i].unit
+        << "\n";
+  }
+
+  out << "\n #  Program\n";
+  const std::vector<std::string> programs = programNames(plugin);
+  for (std::size_t p = 0; p < programs.size(); ++p) {
+    out << (p < 10 ? " " : "") << p << "  " << programs[p] << "\n";
+  }
+}
+
+void printInfoJson(PluginInstance& plugin, const std::string& path, std::ostream& out) {
+  const EffectRecord& record = plugin.record();
+  nlohmann::ordered_json json;
+  json["path"] = path;
+  json["identifier"] = fourCharacterText(record.uniqueId);
+  json["version"] = record.version;
+  json["programs"] = record.programCount;
+  json["parameters"] = record.parameterCount;
+  json["inputs"] = record.inputCount;
+  json["outputs"] = record.outputCount;
+  json["flags"] = flagNames(record.flags);
+  json["parameterList"] = nlohmann::ordered_json::array();
+  int index = 0;
+  for (const ParameterRow& row : parameterRows(plugin)) {
+    json["parameterList"].push_back({{"index", index++},
+                                     {"name", row.name},
+                                     {"value", row.value},
+                                     {"text", row.text},
+                                     {"unit", row.unit}});
+  }
+  json["programList"] = programNames(plugin);
+  out << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+}
+
+}  // namespace qr47
