@@ -71,7 +71,8 @@ struct SettingsOptions {
     command->add_option("--set", settings,
                         "Set a parameter: PARAM=VALUE, PARAM an index or a name (cutoff, q, type, "
                         "poles, lp, boost); type takes lowpass, highpass, bandpass or notch, "
-                        "poles 2 or 4");
+                        "poles 2 or 4")
+        ->allow_extra_args(false);
     command->add_option("--block", blockSize, "Frames per processing call")->capture_default_str();
   }
 
@@ -158,7 +159,8 @@ int main(int argc, char** argv) {
       ->required();
   renderSettings.addTo(renderCommand);
   renderCommand->add_option("--automate", automations,
-                            "Ramp a parameter: PARAM=T0:V0,T1:V1,... with times in seconds");
+                            "Ramp a parameter: PARAM=T0:V0,T1:V1,... with times in seconds")
+      ->allow_extra_args(false);
   renderCommand->add_option("--tail", tail, "Seconds of silence after the input, to ring out")
       ->check(CLI::Range(0.0, 3600.0));
   renderCommand->add_option("--format", format,

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what building and testing QR47 needs on Debian 12 (as root, or through sudo).
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config binutils
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libsndfile1-dev libfftw3-dev libcairo2-dev fonts-dejavu-core libcli11-dev nlohmann-json3-dev
+)
+
+run() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+export DEBIAN_FRONTEND=noninteractive
+run apt-get update -qq
+run apt-get install -y -qq --no-install-recommends "${packages[@]}" > /dev/null
