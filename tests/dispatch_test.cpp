@@ -39,10 +39,9 @@ TEST(Dispatch, SelectProgramTakesTheNumberFromValueWithinBounds) {
                                 static_cast<std::intptr_t>(INTPTR_MIN)}) {
     EXPECT_EQ(effect.dispatch(kSelectProgram, 0, outside, nullptr, 0.0f), 0);
   }
-  if (sizeof(std::intptr_t) == 8) {
-    EXPECT_EQ(
-        effect.dispatch(kSelectProgram, 0, static_cast<std::intptr_t>(1) << 32 | 3, nullptr, 0.0f),
-        0);
+  if constexpr (sizeof(std::intptr_t) == 8) {
+    const auto wide = static_cast<std::intptr_t>(std::int64_t{1} << 32 | 3);
+    EXPECT_EQ(effect.dispatch(kSelectProgram, 0, wide, nullptr, 0.0f), 0);
   }
 }
 
