@@ -28,6 +28,8 @@ std::intptr_t EffectBase::dispatch(std::int32_t opcode, std::int32_t index, std:
                                    void* pointer, float opt) {
   char* text = static_cast<char*>(pointer);
   const bool isPreset = index != 0;
+  // A text command without a text has nothing to read or write.
+  if (text == nullptr && opcode >= kRenameProgram && opcode <= kParameterName) return 0;
   switch (opcode) {
     case kOpen:
       open();

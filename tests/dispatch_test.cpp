@@ -70,6 +70,15 @@ TEST(Dispatch, ForwardsTextCommandsWithIndexAndBuffer) {
   EXPECT_EQ(effect.dispatch(kParameterName, 5, 0, text, 0.0f), 0);
 }
 
+TEST(Dispatch, TextCommandsWithoutATextDoNothing) {
+  StrictMock<MockEffect> effect;
+  EXPECT_CALL(effect, destroyed());
+  for (std::int32_t opcode :
+       {kRenameProgram, kProgramName, kParameterUnit, kParameterText, kParameterName}) {
+    EXPECT_EQ(effect.dispatch(opcode, 0, 0, nullptr, 0.0f), 0);
+  }
+}
+
 TEST(Dispatch, ForwardsLifecycleAndSettings) {
   NiceMock<MockEffect> effect;
   {
