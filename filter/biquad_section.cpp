@@ -52,8 +52,8 @@ void BiquadSection::computeCoefficients(float cutoffHz, float q, float sampleRat
 namespace {
 
 bool channelHasRunAway(const BiquadSection::History& history) {
-  return !std::isfinite(history.input[0]) || !std::isfinite(history.input[1]) ||
-         hasRunAway(history.output[0]) || hasRunAway(history.output[1]);
+  return !std::isfinite(history.x1) || !std::isfinite(history.x2) || hasRunAway(history.y1) ||
+         hasRunAway(history.y2);
 }
 
 }  // namespace

@@ -16,17 +16,19 @@ enum FilterType : std::int32_t {
 
 class BiquadSection {
  public:
-  // The coefficients are stored divided by a0; a0 itself is not kept.
-  float a1 = 0.0f;
-  float a2 = 0.0f;
-  float b0 = 0.0f;
-  float b1 = 0.0f;
-  float b2 = 0.0f;
+  // The coefficients, divided by a0 (a0 itself is not kept). Each is a float value, held widened
+  // so that the recursion multiplies by it without a conversion every sample.
+  double a1 = 0.0;
+  double a2 = 0.0;
+  double b0 = 0.0;
+  double b1 = 0.0;
+  double b2 = 0.0;
 
-  // Previous inputs and outputs: element 0 is one sample back, element 1 two samples back.
+  // Previous inputs and outputs: x1 and y1 one sample back, x2 and y2 two samples back. Float
+  // values, held widened like the coefficients.
   struct History {
-    float input[2];
-    float output[2];
+    double x1, x2;
+    double y1, y2;
   };
   History left{};
   History right{};
@@ -44,15 +46,11 @@ class BiquadSection {
 };
 
 inline float BiquadSection::process(History& history, float x) const {
-  const double sum = static_cast<double>(history.input[1]) * b2 + static_cast<double>(x) * b0 +
-                     static_cast<double>(b1) * history.input[0] -
-                     static_cast<double>(a1) * history.output[0] -
-                     static_cast<double>(history.output[1]) * a2;
+  const double input = x;
+  const double sum =
+      history.x2 * b2 + input * b0 + b1 * history.x1 - a1 * history.y1 - history.y2 * a2;
   const float y = flushToZero(static_cast<float>(sum));
-  history.input[1] = history.input[0];
-  history.input[0] = x;
-  history.output[1] = history.output[0];
-  history.output[0] = y;
+  history = {input, history.x1, y, history.y1};
   return y;
 }
 

@@ -198,6 +198,10 @@ bool FilterEffect::fourPoles() const {
   return poleNumber >= kFourPolesFrom;
 }
 
+bool FilterEffect::lowpassMixedIn() const {
+  return mixGain > 0.0f;
+}
+
 void FilterEffect::setSampleRate(float rate) {
   EffectBase::setSampleRate(rate);
   if (!std::isfinite(rate) || rate <= 0.0f) return;
@@ -217,27 +221,31 @@ void FilterEffect::resume() {
 
 // Both loops in one: the replacing mode stores each result, the accumulating mode adds it to what
 // the output holds. Both input samples are read before either output is written, so a host that
-// passes the same buffer as input and output still feeds the low-pass the dry signal.
+// passes the same buffer as input and output still feeds the low-pass the dry signal. The
+// histories and low-pass states belong to the loop alone and stay in registers over the block;
+// the settings and coefficients are read afresh for every sample.
 template <bool kAccumulate>
 void FilterEffect::process(float** inputs, float** outputs, std::int32_t sampleFrames) {
   const float* in0 = inputs[0];
   const float* in1 = inputs[1];
   float* out0 = outputs[0];
   float* out1 = outputs[1];
+  LoopState s{section1.left,  section1.right, section2.left,
+              section2.right, lowpass.left,   lowpass.right};
   for (std::int32_t i = 0; i < sampleFrames; ++i) {
     const float dryLeft = in0[i];
     const float dryRight = in1[i];
-    float l = section1.processLeft(dryLeft);
-    float r = section1.processRight(dryRight);
+    float l = section1.process(s.firstLeft, dryLeft);
+    float r = section1.process(s.firstRight, dryRight);
     if (fourPoles()) {
-      l = section2.processLeft(l);
-      r = section2.processRight(r);
+      l = section2.process(s.secondLeft, l);
+      r = section2.process(s.secondRight, r);
     }
-    if (mixGain > 0.0f) {
+    if (lowpassMixedIn()) {
       l = static_cast<float>(
-          static_cast<double>(lowpass.processLeft(dryLeft, lowpassCutoff)) * mixGain + l);
+          static_cast<double>(lowpass.process(s.lowLeft, dryLeft, lowpassCutoff)) * mixGain + l);
       r = static_cast<float>(
-          static_cast<double>(lowpass.processRight(dryRight, lowpassCutoff)) * mixGain + r);
+          static_cast<double>(lowpass.process(s.lowRight, dryRight, lowpassCutoff)) * mixGain + r);
     }
     if (kAccumulate) {
       out0[i] = static_cast<float>(static_cast<double>(l) * outputGain + out0[i]);
@@ -247,6 +255,12 @@ void FilterEffect::process(float** inputs, float** outputs, std::int32_t sampleF
       out1[i] = static_cast<float>(static_cast<double>(r) * outputGain);
     }
   }
+  section1.left = s.firstLeft;
+  section1.right = s.firstRight;
+  section2.left = s.secondLeft;
+  section2.right = s.secondRight;
+  lowpass.left = s.lowLeft;
+  lowpass.right = s.lowRight;
   clearRunawayState();
 }
 

@@ -54,6 +54,13 @@ class FilterEffect final : public EffectBase {
   void updateSection(BiquadSection& section);
   void updateFeedback();
   bool fourPoles() const;
+  bool lowpassMixedIn() const;
+
+  // What the processing loop alone changes: kept in registers over a block.
+  struct LoopState {
+    BiquadSection::History firstLeft, firstRight, secondLeft, secondRight;
+    ResonantLowpass::State lowLeft, lowRight;
+  };
   template <bool kAccumulate>
   void process(float** inputs, float** outputs, std::int32_t sampleFrames);
   void clearRunawayState();

@@ -60,10 +60,10 @@ TEST(BiquadSection, FirstSamplesFollowTheRecursion) {
   const float y1 = section.processLeft(0.0f);
   EXPECT_EQ(y1, static_cast<float>(static_cast<double>(section.b1) * x -
                                    static_cast<double>(section.a1) * y0));
-  EXPECT_EQ(section.left.input[0], 0.0f);
-  EXPECT_EQ(section.left.input[1], x);
-  EXPECT_EQ(section.left.output[0], y1);
-  EXPECT_EQ(section.left.output[1], y0);
+  EXPECT_EQ(section.left.x1, 0.0f);
+  EXPECT_EQ(section.left.x2, x);
+  EXPECT_EQ(section.left.y1, y1);
+  EXPECT_EQ(section.left.y2, y0);
 }
 
 TEST(BiquadSection, TinyResultsFlushToPositiveZeroButInputsAreKept) {
@@ -76,8 +76,9 @@ TEST(BiquadSection, TinyResultsFlushToPositiveZeroButInputsAreKept) {
     const float y = section.processRight(x);
     EXPECT_EQ(y, 0.0f) << x;
     EXPECT_FALSE(std::signbit(y)) << x;
-    EXPECT_FALSE(std::signbit(section.right.output[0])) << x;
-    EXPECT_EQ(std::memcmp(&section.right.input[0], &x, sizeof x), 0) << x;
+    EXPECT_FALSE(std::signbit(section.right.y1)) << x;
+    const auto kept = static_cast<float>(section.right.x1);
+    EXPECT_EQ(std::memcmp(&kept, &x, sizeof x), 0) << x;
   }
   EXPECT_EQ(section.processRight(1e-37f), 5e-38f);  // the smallest normal results stay
 }
@@ -89,11 +90,11 @@ TEST(BiquadSection, ChannelsAndCoefficientChangesLeaveHistoryAlone) {
   const BiquadSection::History left = section.left;
   section.processRight(1.0f);
   EXPECT_EQ(std::memcmp(&left, &section.left, sizeof left), 0);
-  EXPECT_EQ(section.left.input[0], -0.25f);
+  EXPECT_EQ(section.left.x1, -0.25f);
   section.computeCoefficients(8000.0f, 0.3f, 44100.0f, kNotch);
   EXPECT_EQ(std::memcmp(&left, &section.left, sizeof left), 0);
   section.reset();
-  for (float value : {section.left.input[0], section.left.output[1], section.right.input[1]}) {
+  for (float value : {section.left.x1, section.left.y2, section.right.x2}) {
     EXPECT_EQ(value, 0.0f);
   }
 }
@@ -113,8 +114,8 @@ TEST(BiquadSection, SilenceDecaysToExactZeros) {
       ASSERT_NE(std::fpclassify(y), FP_SUBNORMAL);
     }
     EXPECT_GE(silentFrom, 0) << type;
-    EXPECT_EQ(section.left.output[0], 0.0f);
-    EXPECT_EQ(section.left.output[1], 0.0f);
+    EXPECT_EQ(section.left.y1, 0.0f);
+    EXPECT_EQ(section.left.y2, 0.0f);
   }
 }
 
@@ -124,15 +125,15 @@ TEST(BiquadSection, ClearRunawayResetsOnlyThePoisonedChannel) {
   section.processRight(0.5f);
   const BiquadSection::History right = section.right;
   section.clearRunaway();
-  EXPECT_EQ(section.left.input[0], 0.0f);
-  EXPECT_EQ(section.left.output[0], 0.0f);
+  EXPECT_EQ(section.left.x1, 0.0f);
+  EXPECT_EQ(section.left.y1, 0.0f);
   EXPECT_EQ(std::memcmp(&right, &section.right, sizeof right), 0);
   // A finite output far beyond anything full-scale input produces has run away too.
-  section.right.output[1] = 2e4f;
-  section.left.output[0] = 9e3f;
+  section.right.y2 = 2e4f;
+  section.left.y1 = 9e3f;
   section.clearRunaway();
-  EXPECT_EQ(section.right.output[1], 0.0f);
-  EXPECT_EQ(section.left.output[0], 9e3f);
+  EXPECT_EQ(section.right.y2, 0.0f);
+  EXPECT_EQ(section.left.y1, 9e3f);
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ TEST(FilterEffect, StartsOnTheFactoryProgram) {
   EXPECT_NEAR(section.b1, 1.62377, 1e-5);
   EXPECT_NEAR(section.a1, 1.58866, 1e-5);
   EXPECT_NEAR(section.a2, 0.658886, 1e-6);
-  EXPECT_EQ(section.left.output[0], 0.0f);
+  EXPECT_EQ(section.left.y1, 0.0f);
 }
 
 TEST(FilterEffect, CutoffCurve) {
@@ -301,7 +301,7 @@ TEST(FilterEffect, EmptyOrNegativeBlocksTouchNothing) {
   }
   EXPECT_EQ(sentinel[0], 7.0f);
   EXPECT_EQ(sentinel[1], 7.0f);
-  EXPECT_EQ(effect.firstSection().left.input[0], 0.0f);
+  EXPECT_EQ(effect.firstSection().left.x1, 0.0f);
 }
 
 TEST(FilterEffect, SuspendAndResumeClearTheSectionsButNotTheLowpass) {
@@ -315,7 +315,7 @@ TEST(FilterEffect, SuspendAndResumeClearTheSectionsButNotTheLowpass) {
     const ResonantLowpass lowpass = effect.additionalLowpass();
     useResume ? effect.resume() : effect.suspend();
     for (const BiquadSection* s : {&effect.firstSection(), &effect.secondSection()}) {
-      for (float v : {s->left.input[0], s->left.output[1], s->right.input[1], s->right.output[0]}) {
+      for (float v : {s->left.x1, s->left.y2, s->right.x2, s->right.y1}) {
         EXPECT_EQ(v, 0.0f);
       }
     }
@@ -475,8 +475,8 @@ TEST(FilterEffect, SilenceAfterSignalHasNoSubnormals) {
     for (float v : silence.out0) ASSERT_NE(std::fpclassify(v), FP_SUBNORMAL);
   }
   EXPECT_LT(silence.peak(), 1e-35f);
-  EXPECT_EQ(effect.secondSection().left.output[0], 0.0f);
-  EXPECT_EQ(effect.secondSection().right.output[1], 0.0f);
+  EXPECT_EQ(effect.secondSection().left.y1, 0.0f);
+  EXPECT_EQ(effect.secondSection().right.y2, 0.0f);
 }
 
 }  // namespace

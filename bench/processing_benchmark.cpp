@@ -1,0 +1,300 @@
+// Processing speed of the filter, through the module's entry points exactly as a host calls them
+// and on the classes directly, against reference kernels of the same arithmetic measured in the
+// same run. Ends with a table of ratios to the kernels (medians when repeated).
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "effect_record.h"
+#include "filter_effect.h"
+#include "reference_kernels.h"
+
+namespace qr47 {
+namespace {
+
+using bench::KernelSettings;
+using bench::KernelState;
+
+struct Configuration {
+  const char* name;
+  float poles;
+  float additionalLp;
+};
+constexpr Configuration kConfigurations[] = {
+    {"2poles", 0.0f, 0.0f}, {"4poles", 1.0f, 0.0f}, {"4poles+LP", 1.0f, 0.5f}};
+constexpr int kBlockSizes[] = {32, 512, 4096};
+constexpr int kSilentBlocks = 86;  // about a second of silence after each loud block of 512
+
+// Typical settings: a resonant low pass at 2950 Hz, unity output.
+void configure(const Configuration& c, void (*set)(void*, std::int32_t, float), void* target) {
+  const float values[] = {0.5f, 0.7f, 0.0f, c.poles, c.additionalLp, 0.125f};
+  for (std::int32_t i = 0; i < kParameterCount; ++i) set(target, i, values[i]);
+}
+
+struct Buffers {
+  std::vector<float> in0, in1, out0, out1, silence;
+  float* inputs[2];
+  float* outputs[2];
+  float* silentInputs[2];
+
+  explicit Buffers(int frames)
+      : in0(frames), in1(frames), out0(frames), out1(frames), silence(frames, 0.0f) {
+    std::mt19937 random(frames);
+    std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
+    for (int i = 0; i < frames; ++i) {
+      in0[i] = noise(random);
+      in1[i] = noise(random);
+    }
+    inputs[0] = in0.data();
+    inputs[1] = in1.data();
+    outputs[0] = out0.data();
+    outputs[1] = out1.data();
+    silentInputs[0] = silentInputs[1] = silence.data();
+  }
+};
+
+void perFrame(benchmark::State& state, std::int64_t framesPerIteration) {
+  state.counters["ns/frame"] = benchmark::Counter(
+      static_cast<double>(framesPerIteration),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.SetItemsProcessed(state.iterations() * framesPerIteration);
+}
+
+// The built module, loaded once, with one instance per benchmark.
+class Module {
+ public:
+  Module() {
+    handle_ = dlopen(QR47_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    if (handle_) entry_ = reinterpret_cast<ModuleMain>(dlsym(handle_, "VSTPluginMain"));
+  }
+  EffectRecord* create() const { return entry_ ? entry_(host) : nullptr; }
+  static void close(EffectRecord* r) { r->dispatchEntry(r, kClose, 0, 0, nullptr, 0.0f); }
+  static void set(void* r, std::int32_t index, float value) {
+    auto* record = static_cast<EffectRecord*>(r);
+    record->setParameterEntry(record, index, value);
+  }
+
+ private:
+  static std::intptr_t host(EffectRecord*, std::int32_t request, std::int32_t, std::intptr_t, void*,
+                            float) {
+    return request == kHostVersion ? 2400 : 0;
+  }
+  void* handle_ = nullptr;
+  ModuleMain entry_ = nullptr;
+};
+
+const Module& module() {
+  static const Module loaded;
+  return loaded;
+}
+
+EffectRecord* preparedInstance(benchmark::State& state, const Configuration& c, int block) {
+  EffectRecord* r = module().create();
+  if (!r) {
+    state.SkipWithError("cannot load " QR47_MODULE_PATH);
+    return nullptr;
+  }
+  r->dispatchEntry(r, kSampleRate, 0, 0, nullptr, 44100.0f);
+  r->dispatchEntry(r, kBlockSize, 0, block, nullptr, 0.0f);
+  r->dispatchEntry(r, kSuspendResume, 0, 1, nullptr, 0.0f);
+  configure(c, Module::set, r);
+  return r;
+}
+
+void moduleProcessing(benchmark::State& state, Configuration c, int block, bool add) {
+  EffectRecord* r = preparedInstance(state, c, block);
+  if (!r) return;
+  Buffers buffers(block);
+  ProcessEntry process = add ? r->processAddEntry : r->processReplaceEntry;
+  for (auto _ : state) {
+    process(r, buffers.inputs, buffers.outputs, block);
+    benchmark::ClobberMemory();
+  }
+  perFrame(state, block);
+  Module::close(r);
+}
+
+// A loud block, then about a second of silence while the filters decay.
+void moduleSilenceAfterSignal(benchmark::State& state, Configuration c) {
+  constexpr int kBlock = 512;
+  EffectRecord* r = preparedInstance(state, c, kBlock);
+  if (!r) return;
+  Buffers buffers(kBlock);
+  for (auto _ : state) {
+    r->processReplaceEntry(r, buffers.inputs, buffers.outputs, kBlock);
+    for (int b = 0; b < kSilentBlocks; ++b) {
+      r->processReplaceEntry(r, buffers.silentInputs, buffers.outputs, kBlock);
+    }
+    benchmark::ClobberMemory();
+  }
+  perFrame(state, kBlock * (kSilentBlocks + 1));
+  Module::close(r);
+}
+
+void classProcessing(benchmark::State& state, Configuration c, int block, bool add) {
+  FilterEffect effect(nullptr);
+  configure(
+      c,
+      [](void* e, std::int32_t i, float v) { static_cast<FilterEffect*>(e)->setParameter(i, v); },
+      &effect);
+  Buffers buffers(block);
+  for (auto _ : state) {
+    add ? effect.processAdd(buffers.inputs, buffers.outputs, block)
+        : effect.processReplace(buffers.inputs, buffers.outputs, block);
+    benchmark::ClobberMemory();
+  }
+  perFrame(state, block);
+}
+
+KernelSettings kernelSettings(const Configuration& c) {
+  FilterEffect effect(nullptr);
+  configure(
+      c,
+      [](void* e, std::int32_t i, float v) { static_cast<FilterEffect*>(e)->setParameter(i, v); },
+      &effect);
+  auto coefficients = [](const BiquadSection& s) {
+    return bench::SectionCoefficients{static_cast<float>(s.b0), static_cast<float>(s.b1),
+                                      static_cast<float>(s.b2), static_cast<float>(s.a1),
+                                      static_cast<float>(s.a2)};
+  };
+  return {coefficients(effect.firstSection()),
+          coefficients(effect.secondSection()),
+          c.poles >= 0.5f,
+          c.additionalLp,
+          effect.lowpassCoefficient(),
+          effect.additionalLowpass().feedback,
+          effect.outputFactor()};
+}
+
+template <bool kFourPoles, bool kLowpass>
+void kernel(benchmark::State& state, Configuration c, int block) {
+  const KernelSettings settings = kernelSettings(c);
+  KernelState kernelState;
+  Buffers buffers(block);
+  for (auto _ : state) {
+    bench::referenceKernel<kFourPoles, kLowpass>(settings, kernelState, buffers.in0.data(),
+                                                 buffers.in1.data(), buffers.out0.data(),
+                                                 buffers.out1.data(), block);
+    benchmark::ClobberMemory();
+  }
+  perFrame(state, block);
+}
+
+void kernelFor(benchmark::State& state, Configuration c, int block) {
+  if (c.additionalLp > 0.0f) return kernel<true, true>(state, c, block);
+  if (c.poles >= 0.5f) return kernel<true, false>(state, c, block);
+  kernel<false, false>(state, c, block);
+}
+
+void setParameter(benchmark::State& state, std::int32_t index) {
+  EffectRecord* r = preparedInstance(state, kConfigurations[2], 512);
+  if (!r) return;
+  float value = 0.3f;
+  for (auto _ : state) {
+    r->setParameterEntry(r, index, value);
+    value = value == 0.3f ? 0.6f : 0.3f;
+  }
+  Module::close(r);
+}
+
+void selectProgram(benchmark::State& state) {
+  EffectRecord* r = preparedInstance(state, kConfigurations[2], 512);
+  if (!r) return;
+  std::intptr_t program = 0;
+  for (auto _ : state) {
+    r->dispatchEntry(r, kSelectProgram, 0, program, nullptr, 0.0f);
+    program = program == 0 ? 5 : 0;
+  }
+  Module::close(r);
+}
+
+void createAndClose(benchmark::State& state) {
+  for (auto _ : state) {
+    EffectRecord* r = module().create();
+    benchmark::DoNotOptimize(r);
+    Module::close(r);
+  }
+}
+
+// Collects the per-frame figures and prints each configuration's ratio to its kernel at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+      if (single || run.aggregate_name == "median") {
+        const auto counter = run.counters.find("ns/frame");
+        if (counter != run.counters.end()) nsPerFrame_[run.run_name.str()] = counter->second * 1e9;
+      }
+    }
+  }
+
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    std::printf("\n%-34s %10s %10s %8s\n", "ns per stereo frame", "measured", "kernel", "ratio");
+    for (const Configuration& c : kConfigurations) {
+      for (int block : kBlockSizes) {
+        const std::string suffix = std::string("/") + c.name + "/" + std::to_string(block);
+        const double limit = nsPerFrame_["Kernel" + suffix];
+        for (const char* kind : {"Module/Replace", "Module/Add", "Class/Replace", "Class/Add"}) {
+          printRow(kind + suffix, limit);
+        }
+      }
+      printRow(std::string("Module/SilenceAfterSignal/") + c.name + "/512",
+               nsPerFrame_[std::string("Module/Replace/") + c.name + "/512"], "signal");
+    }
+  }
+
+ private:
+  void printRow(const std::string& name, double reference, const char* against = "kernel") {
+    const auto found = nsPerFrame_.find(name);
+    if (found == nsPerFrame_.end() || reference <= 0.0) return;
+    std::printf("%-34s %10.3f %10.3f %7.2fx (to %s)\n", name.c_str(), found->second, reference,
+                found->second / reference, against);
+  }
+
+  std::map<std::string, double> nsPerFrame_;
+};
+
+void registerAll() {
+  for (const Configuration& c : kConfigurations) {
+    for (int block : kBlockSizes) {
+      const std::string suffix = std::string("/") + c.name + "/" + std::to_string(block);
+      benchmark::RegisterBenchmark(("Kernel" + suffix).c_str(), kernelFor, c, block);
+      benchmark::RegisterBenchmark(("Module/Replace" + suffix).c_str(), moduleProcessing, c, block,
+                                   false);
+      benchmark::RegisterBenchmark(("Module/Add" + suffix).c_str(), moduleProcessing, c, block,
+                                   true);
+      benchmark::RegisterBenchmark(("Class/Replace" + suffix).c_str(), classProcessing, c, block,
+                                   false);
+      benchmark::RegisterBenchmark(("Class/Add" + suffix).c_str(), classProcessing, c, block, true);
+    }
+    benchmark::RegisterBenchmark(
+        (std::string("Module/SilenceAfterSignal/") + c.name + "/512").c_str(),
+        moduleSilenceAfterSignal, c);
+  }
+  const char* names[] = {"Cutoff", "QFactor", "FilterType", "PoleNumber", "AdditionalLp", "Boost"};
+  for (std::int32_t i = 0; i < kParameterCount; ++i) {
+    benchmark::RegisterBenchmark((std::string("Module/SetParameter/") + names[i]).c_str(),
+                                 setParameter, i);
+  }
+  benchmark::RegisterBenchmark("Module/SelectProgram", selectProgram);
+  benchmark::RegisterBenchmark("Module/CreateAndClose", createAndClose);
+}
+
+}  // namespace
+}  // namespace qr47
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  qr47::registerAll();
+  qr47::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+}
