@@ -78,8 +78,10 @@ class FilterEffect final : public EffectBase {
   float additionalLp = 0.0f;
   float boost = 0.0f;
 
-  // Derived settings. cutoffHz and boostFactor are what the display shows; the coefficients use
-  // the cutoff and Q limited to where the filters are stable, at the host's sample rate.
+  // Derived settings. cutoffHz and boostFactor are what the display shows. What the filters use
+  // is kept where they stay stable and the output finite: the coefficients take the cutoff and
+  // Q within limits at the host's sample rate; lowpassCutoff, mixGain and outputGain are the
+  // low-pass coefficient and the two gains within theirs.
   float filterSampleRate = kDefaultSampleRate;
   float cutoffHz = 0.0f;
   float cutoffNormalised = 0.0f;
