@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ using namespace qr47;
 
 constexpr const char* kModuleName = "qr47-filter.so";
 constexpr float kDefaultResponseRate = 44100.0f;
+constexpr float kLowestResponseRate = 1000.0f;
+constexpr float kHighestResponseRate = 768000.0f;
 
 bool exists(const std::string& path) {
   return access(path.c_str(), R_OK) == 0;
@@ -68,10 +71,11 @@ struct SettingsOptions {
   void addTo(CLI::App* command) {
     command->add_option("--program", program, "Select program N before rendering")
         ->check(CLI::NonNegativeNumber);
-    command->add_option("--set", settings,
-                        "Set a parameter: PARAM=VALUE, PARAM an index or a name (cutoff, q, type, "
-                        "poles, lp, boost); type takes lowpass, highpass, bandpass or notch, "
-                        "poles 2 or 4")
+    command
+        ->add_option("--set", settings,
+                     "Set a parameter: PARAM=VALUE, PARAM an index or a name (cutoff, q, type, "
+                     "poles, lp, boost); type takes lowpass, highpass, bandpass or notch, "
+                     "poles 2 or 4")
         ->allow_extra_args(false);
     command->add_option("--block", blockSize, "Frames per processing call")->capture_default_str();
   }
@@ -110,9 +114,11 @@ void runRender(const PluginModule& module, const SettingsOptions& settings,
 void runResponse(const PluginModule& module, const SettingsOptions& settings,
                  const std::string& compare, float rate, bool csv, const std::string& output) {
   if (!csv && output.empty()) throw std::invalid_argument("give an output .png or .svg, or --csv");
-  if (!(rate >= 1000.0f && rate <= 768000.0f)) {
-    throw std::invalid_argument("sample rate " + std::to_string(rate) +
-                                " is outside 1000 to 768000");
+  if (!(rate >= kLowestResponseRate && rate <= kHighestResponseRate)) {
+    std::ostringstream message;
+    message << "sample rate " << rate << " Hz is outside " << kLowestResponseRate << " to "
+            << kHighestResponseRate << " Hz";
+    throw std::invalid_argument(message.str());
   }
   const ParameterTable table = tableOf(module);
   const RenderOptions base = settings.resolve(table);
@@ -158,8 +164,9 @@ int main(int argc, char** argv) {
   renderCommand->add_option("OUT", output, "Output file; its extension names the file type")
       ->required();
   renderSettings.addTo(renderCommand);
-  renderCommand->add_option("--automate", automations,
-                            "Ramp a parameter: PARAM=T0:V0,T1:V1,... with times in seconds")
+  renderCommand
+      ->add_option("--automate", automations,
+                   "Ramp a parameter: PARAM=T0:V0,T1:V1,... with times in seconds")
       ->allow_extra_args(false);
   renderCommand->add_option("--tail", tail, "Seconds of silence after the input, to ring out")
       ->check(CLI::Range(0.0, 3600.0));
