@@ -34,6 +34,7 @@ constexpr double kLowpassReferenceRate = 44100.0;
 // Cutoff range: there the feedback q / (1 - c) + q grows without bound, and a change of Cutoff
 // or Q while the filter rings throws out huge spikes.
 constexpr float kLowestCoefficientHz = 270.0f;  // just below where Cutoff 0.0 lands
+constexpr float kLowestCutoffPerRate = 1.0e-4f;  // below, the rounded cosine is 1: unstable
 constexpr float kHighestCutoffPerRate = 0.49f;  // just below the Nyquist frequency
 constexpr float kHighestQ = 1.0f;
 constexpr float kLowestLowpassCutoff = 0.0f;
@@ -184,8 +185,8 @@ void FilterEffect::updateFilters() {
 }
 
 void FilterEffect::updateSection(BiquadSection& section) {
-  const float hz =
-      std::min(std::max(cutoffHz, kLowestCoefficientHz), kHighestCutoffPerRate * filterSampleRate);
+  const float lowest = std::max(kLowestCoefficientHz, kLowestCutoffPerRate * filterSampleRate);
+  const float hz = std::min(std::max(cutoffHz, lowest), kHighestCutoffPerRate * filterSampleRate);
   section.computeCoefficients(hz, std::min(qFactor, kHighestQ), filterSampleRate, typeIndex);
 }
 

@@ -360,7 +360,7 @@ TEST(FilterEffect, OutputStaysBoundedForAnySettings) {
   std::mt19937 random(11);
   std::uniform_int_distribution<int> pick(0, std::size(extremes) - 1);
   std::uniform_int_distribution<int> parameter(0, kParameterCount - 1);
-  for (float rate : {8000.0f, 44100.0f, 96000.0f}) {
+  for (float rate : {1.0f, 8000.0f, 44100.0f, 96000.0f, 1e8f}) {
     FilterEffect effect(nullptr);
     effect.setSampleRate(rate);
     for (int block = 0; block < 400; ++block) {
