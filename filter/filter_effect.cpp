@@ -22,8 +22,7 @@ constexpr float kLowestSegmentOffset = 0.1f;
 
 constexpr float kLowestQ = 0.01f;
 constexpr float kLowpassQScale = 0.99f;
-constexpr float kTypeStep = 0.25f;  // width of each of the four Filter Type bands
-constexpr float kFourPolesFrom = 0.5f;
+constexpr float kTypeStep = 0.25f;   // width of each of the four Filter Type bands
 constexpr double kBoostScale = 8.0;  // 18dB Boost 1.0 is a factor of 8
 
 // The low-pass coefficient is the normalised cutoff at this rate and scales with the host's.
@@ -33,17 +32,13 @@ constexpr double kLowpassReferenceRate = 44100.0;
 // is reached by values within 0 .. 1 at 44100 Hz, except the low-pass bound near the top of the
 // Cutoff range: there the feedback q / (1 - c) + q grows without bound, and a change of Cutoff
 // or Q while the filter rings throws out huge spikes.
-constexpr float kLowestCoefficientHz = 270.0f;  // just below where Cutoff 0.0 lands
+constexpr float kLowestCoefficientHz = 270.0f;   // just below where Cutoff 0.0 lands
 constexpr float kLowestCutoffPerRate = 1.0e-4f;  // below, the rounded cosine is 1: unstable
-constexpr float kHighestCutoffPerRate = 0.49f;  // just below the Nyquist frequency
+constexpr float kHighestCutoffPerRate = 0.49f;   // just below the Nyquist frequency
 constexpr float kHighestQ = 1.0f;
 constexpr float kLowestLowpassCutoff = 0.0f;
 constexpr float kHighestLowpassCutoff = 0.99f;
 constexpr float kLargestGain = 1000.0f;  // +60 dB, far beyond the 18 dB the range reaches
-
-bool isParameterIndex(std::int32_t index) {
-  return static_cast<std::uint32_t>(index) < static_cast<std::uint32_t>(kParameterCount);
-}
 
 FilterType filterTypeFor(float value, FilterType current) {
   if (value < kTypeStep) return kLowPass;

@@ -25,14 +25,9 @@ constexpr char kZeroText[] = "0";
 constexpr char kInfinityText[] = "oo";  // as in the decibel text for no level, "-oo"
 
 constexpr float kPercent = 100.0f;
-constexpr float kFourPolesFrom = 0.5f;
 
 // The whole number keeps 17 significant digits; any digit after those is written as 0.
 constexpr int kSignificantDigits = 17;
-
-bool isParameterIndex(std::int32_t index) {
-  return static_cast<std::uint32_t>(index) < static_cast<std::uint32_t>(kParameterCount);
-}
 
 // The percentage a fraction shows, rounded to float before it is rounded to a whole number.
 float percentOf(float fraction) {
@@ -63,7 +58,7 @@ void FilterEffect::getParameterText(std::int32_t index, char* text) {
       }
       break;
     case kPoleNumber:
-      std::strcpy(text, poleNumber >= kFourPolesFrom ? kFourPolesWord : kTwoPolesWord);
+      std::strcpy(text, fourPoles() ? kFourPolesWord : kTwoPolesWord);
       break;
     case kAdditionalLp:
       if (additionalLp == 0.0f || std::isnan(additionalLp)) {

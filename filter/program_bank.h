@@ -19,6 +19,14 @@ enum Parameter : std::int32_t {
   kBoost = 5,
 };
 
+// Indexes outside 0 to 5, negative ones included, name no parameter.
+inline bool isParameterIndex(std::int32_t index) {
+  return static_cast<std::uint32_t>(index) < static_cast<std::uint32_t>(kParameterCount);
+}
+
+// Pole Number from this value up cascades the second section: four poles.
+constexpr float kFourPolesFrom = 0.5f;
+
 // Cutoff, Q Factor, Filter Type, Pole Number, Additional LP, 18dB Boost: a two-pole low pass
 // wide open, Q 0.7, no Additional LP, unity output.
 constexpr std::array<float, kParameterCount> kFactoryValues{1.0f, 0.7f, 0.0f, 0.0f, 0.0f, 0.125f};
