@@ -1,11 +1,11 @@
 #include "audio_file.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <stdexcept>
+
+#include "file_names.h"
 
 namespace qr47 {
 namespace {
@@ -22,15 +22,6 @@ constexpr Container kContainers[] = {
     {"ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS},   {"oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS},
     {"caf", SF_FORMAT_CAF, SF_FORMAT_PCM_24},   {"w64", SF_FORMAT_W64, SF_FORMAT_PCM_24},
 };
-
-std::string extensionOf(const std::string& path) {
-  const auto dot = path.find_last_of('.');
-  const auto slash = path.find_last_of('/');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string extension = path.substr(dot + 1);
-  std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
-  return extension;
-}
 
 const Container* containerFor(const std::string& path) {
   const std::string extension = extensionOf(path);
@@ -52,14 +43,6 @@ int subtypeOf(SampleFormat format) {
       break;
   }
   return 0;
-}
-
-// ".NAME.qr47-PID.tmp" in the folder of the output, so that the rename cannot cross devices.
-std::string temporaryPathFor(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return folder + "." + name + ".qr47-" + std::to_string(getpid()) + ".tmp";
 }
 
 }  // namespace

@@ -144,24 +144,22 @@ void PluginInstance::process(float* const inputs[2], float* const outputs[2], in
   // Plug-ins with more channels than two get silent extra inputs and scratch extra outputs.
   const int inputCount = std::max(record_->inputCount, 2);
   const int outputCount = std::max(record_->outputCount, 2);
-  static thread_local std::vector<float> scratch;
-  if (inputCount > 2 || outputCount > 2) {
-    scratch.assign(static_cast<std::size_t>(frames) * (inputCount + outputCount), 0.0f);
-  }
-  std::vector<float*> in(inputCount), out(outputCount);
+  const auto length = static_cast<std::size_t>(frames);
+  if (inputCount > 2 || outputCount > 2) scratch_.assign(length * (inputCount + outputCount), 0.0f);
+  inputs_.resize(inputCount);
+  outputs_.resize(outputCount);
   for (int c = 0; c < inputCount; ++c) {
-    in[c] = c < 2 ? inputs[c] : scratch.data() + static_cast<std::size_t>(frames) * c;
+    inputs_[c] = c < 2 ? inputs[c] : scratch_.data() + length * c;
   }
   for (int c = 0; c < outputCount; ++c) {
-    out[c] =
-        c < 2 ? outputs[c] : scratch.data() + static_cast<std::size_t>(frames) * (inputCount + c);
+    outputs_[c] = c < 2 ? outputs[c] : scratch_.data() + length * (inputCount + c);
   }
   const bool canReplace = (record_->flags & kCanReplace) != 0;
   if (accumulate || !canReplace) {
     for (int c = 0; c < 2; ++c) std::fill(outputs[c], outputs[c] + frames, 0.0f);
-    record_->processAddEntry(record_, in.data(), out.data(), frames);
+    record_->processAddEntry(record_, inputs_.data(), outputs_.data(), frames);
   } else {
-    record_->processReplaceEntry(record_, in.data(), out.data(), frames);
+    record_->processReplaceEntry(record_, inputs_.data(), outputs_.data(), frames);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "effect_record.h"
 
@@ -66,6 +67,10 @@ class PluginInstance {
  private:
   std::string text(std::int32_t opcode, int index);
   EffectRecord* record_;
+  // The channel arrays handed to the plug-in, kept so that processing allocates nothing once
+  // the block size is reached.
+  std::vector<float*> inputs_, outputs_;
+  std::vector<float> scratch_;
 };
 
 // The display text of a parameter: its value text, trimmed, and its unit after a figure.

@@ -2,12 +2,13 @@
 
 #include <cairo-svg.h>
 #include <cairo.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
+
+#include "file_names.h"
 
 namespace qr47 {
 namespace {
@@ -145,14 +146,6 @@ void draw(cairo_t* cr, const std::vector<ResponseCurve>& curves, const std::stri
   text(cr, kWidth / 2, 30, title, kTitleSize, 0.5);
 }
 
-std::string extensionOf(const std::string& path) {
-  const auto dot = path.find_last_of('.');
-  if (dot == std::string::npos) return "";
-  std::string extension = path.substr(dot + 1);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
-
 }  // namespace
 
 void plotResponses(const std::vector<ResponseCurve>& curves, const std::string& title,
@@ -162,7 +155,7 @@ void plotResponses(const std::vector<ResponseCurve>& curves, const std::string& 
     throw std::invalid_argument("cannot tell the picture format of " + path +
                                 " (give a .png or .svg file)");
   }
-  const std::string temporary = path + ".qr47-" + std::to_string(getpid()) + ".tmp";
+  const std::string temporary = temporaryPathFor(path);
   cairo_surface_t* surface =
       extension == "svg" ? cairo_svg_surface_create(temporary.c_str(), kWidth, kHeight)
                          : cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(kWidth),
