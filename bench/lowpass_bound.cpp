@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <random>
 
-#include "filter_effect.h"
+#include "filter_settings.h"
 #include "resonant_lowpass.h"
 
 namespace {
 
-using qr47::FilterEffect;
+using qr47::FilterSettings;
 using qr47::ResonantLowpass;
 
 constexpr int kSampleRate = 44100;
@@ -30,16 +30,17 @@ float peakOutput(float bound, const Pattern& pattern, unsigned seed) {
   std::uniform_real_distribution<float> cutoffs(pattern.cutoffLow, pattern.cutoffHigh);
   std::uniform_real_distribution<float> qs(0.0f, 1.0f);
   ResonantLowpass lowpass;
+  ResonantLowpass::State state{};
   float c = 0.0f;
   float peak = 0.0f;
   for (int i = 0; i < kSampleRate * kSeconds; ++i) {
     if (i % pattern.changeEvery == 0) {
-      const float n = FilterEffect::mapCutoff(900.0f, 5000.0f, 20000.0f, cutoffs(random));
+      const float n = FilterSettings::mapCutoff(900.0f, 5000.0f, 20000.0f, cutoffs(random));
       c = std::min(n, bound);
       const float q = std::max(qs(random), 0.01f);
       lowpass.setFeedback(c, static_cast<float>(static_cast<double>(q) * 0.99f));
     }
-    const float y = lowpass.processLeft(noise(random), c);
+    const float y = lowpass.process(state, noise(random), c);
     if (!std::isfinite(y)) return INFINITY;
     peak = std::max(peak, std::fabs(y));
   }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "effect_record.h"
-#include "filter_effect.h"
+#include "filter_engine.h"
 #include "reference_kernels.h"
 
 namespace qr47 {
@@ -137,10 +137,10 @@ void moduleSilenceAfterSignal(benchmark::State& state, Configuration c) {
 }
 
 void classProcessing(benchmark::State& state, Configuration c, int block, bool add) {
-  FilterEffect effect(nullptr);
+  FilterEngine effect;
   configure(
       c,
-      [](void* e, std::int32_t i, float v) { static_cast<FilterEffect*>(e)->setParameter(i, v); },
+      [](void* e, std::int32_t i, float v) { static_cast<FilterEngine*>(e)->setParameter(i, v); },
       &effect);
   Buffers buffers(block);
   for (auto _ : state) {
@@ -152,23 +152,20 @@ void classProcessing(benchmark::State& state, Configuration c, int block, bool a
 }
 
 KernelSettings kernelSettings(const Configuration& c) {
-  FilterEffect effect(nullptr);
+  FilterSettings settings;
   configure(
       c,
-      [](void* e, std::int32_t i, float v) { static_cast<FilterEffect*>(e)->setParameter(i, v); },
-      &effect);
+      [](void* e, std::int32_t i, float v) { static_cast<FilterSettings*>(e)->setParameter(i, v); },
+      &settings);
+  const FilterSettings::Loop& loop = settings.loop();
   auto coefficients = [](const BiquadSection& s) {
     return bench::SectionCoefficients{static_cast<float>(s.b0), static_cast<float>(s.b1),
                                       static_cast<float>(s.b2), static_cast<float>(s.a1),
                                       static_cast<float>(s.a2)};
   };
-  return {coefficients(effect.firstSection()),
-          coefficients(effect.secondSection()),
-          c.poles >= 0.5f,
-          c.additionalLp,
-          effect.lowpassCoefficient(),
-          effect.additionalLowpass().feedback,
-          effect.outputFactor()};
+  return {coefficients(loop.first), coefficients(loop.second), c.poles >= 0.5f,
+          c.additionalLp,           loop.lowpassCutoff,        loop.lowpass.feedback,
+          settings.outputFactor()};
 }
 
 template <bool kFourPoles, bool kLowpass>

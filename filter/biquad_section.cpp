@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "runaway_guard.h"
-
 namespace qr47 {
 
 constexpr float kTwoPi = 6.2831855f;  // 2 pi rounded to float
@@ -47,25 +45,6 @@ void BiquadSection::computeCoefficients(float cutoffHz, float q, float sampleRat
   b2 = static_cast<float>(static_cast<double>(r) * nb2);
   a1 = static_cast<float>(static_cast<double>(r) * na1);
   a2 = static_cast<float>(static_cast<double>(r) * na2);
-}
-
-namespace {
-
-bool channelHasRunAway(const BiquadSection::History& history) {
-  return !std::isfinite(history.x1) || !std::isfinite(history.x2) || hasRunAway(history.y1) ||
-         hasRunAway(history.y2);
-}
-
-}  // namespace
-
-void BiquadSection::reset() {
-  left = History{};
-  right = History{};
-}
-
-void BiquadSection::clearRunaway() {
-  if (channelHasRunAway(left)) left = History{};
-  if (channelHasRunAway(right)) right = History{};
 }
 
 }  // namespace qr47

@@ -1,4 +1,5 @@
-// A second-order recursive section: one set of coefficients, separate left and right state.
+// A second-order recursive section: one set of coefficients, run over any number of histories
+// (one a channel).
 #pragma once
 
 #include <cstdint>
@@ -24,22 +25,14 @@ class BiquadSection {
   double b1 = 0.0;
   double b2 = 0.0;
 
-  // Previous inputs and outputs: x1 and y1 one sample back, x2 and y2 two samples back. Float
-  // values, held widened like the coefficients.
+  // Previous inputs and outputs of one channel: x1 and y1 one sample back, x2 and y2 two samples
+  // back. Float values, held widened like the coefficients.
   struct History {
     double x1, x2;
     double y1, y2;
   };
-  History left{};
-  History right{};
 
   void computeCoefficients(float cutoffHz, float q, float sampleRate, FilterType type);
-  void reset();
-  // Clears the history of a channel that holds an input that is not finite or an output that has
-  // run away.
-  void clearRunaway();
-  float processLeft(float x) { return process(left, x); }
-  float processRight(float x) { return process(right, x); }
 
   // One sample through the recursion with the given history, which advances.
   float process(History& history, float x) const;

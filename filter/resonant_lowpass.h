@@ -1,5 +1,5 @@
 // Two one-pole low-pass stages in series with resonance feedback from the second stage into the
-// first; separate left and right state. The coefficient is handed in with every sample.
+// first. The coefficient is handed in with every sample; each channel has a state of its own.
 #pragma once
 
 #include "flush_to_zero.h"
@@ -12,15 +12,9 @@ class ResonantLowpass {
     float stage1;
     float stage2;  // also the output
   };
-  State left{};
-  State right{};
   float feedback = 0.0f;
 
   void setFeedback(float cutoff, float q);
-  // Clears the state of a channel that has run away or is not finite.
-  void clearRunaway();
-  float processLeft(float x, float cutoff) { return process(left, x, cutoff); }
-  float processRight(float x, float cutoff) { return process(right, x, cutoff); }
 
   // One sample through both stages of the given state. Each stage is flushed to zero as soon as
   // it is formed, so a decaying tail never turns subnormal.

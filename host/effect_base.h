@@ -2,6 +2,7 @@
 // its virtual operations and gives each operation a default.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -74,13 +75,14 @@ class EffectBase {
   EffectRecord* getRecord() { return &record; }
 
  protected:
-  float sampleRate = kDefaultSampleRate;
+  // The host sets and reads these from any thread.
+  std::atomic<float> sampleRate{kDefaultSampleRate};
   std::unique_ptr<EditorInterface> editor;
   HostCallback hostCallback;
   std::int32_t programCount;
   std::int32_t parameterCount;
-  std::int32_t currentProgram = 0;
-  std::int32_t blockSize = kDefaultBlockSize;
+  std::atomic<std::int32_t> currentProgram{0};
+  std::atomic<std::int32_t> blockSize{kDefaultBlockSize};
   EffectRecord record;
 
  private:

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config binutils
+  build-essential cmake pkg-config binutils python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsndfile1-dev libfftw3-dev libcairo2-dev fonts-dejavu-core libcli11-dev nlohmann-json3-dev
 )

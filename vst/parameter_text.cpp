@@ -44,31 +44,33 @@ void FilterEffect::getParameterUnit(std::int32_t index, char* text) {
   if (isParameterIndex(index)) std::strcpy(text, kParameterUnits[index]);
 }
 
+// The texts of one consistent set of values, whatever other threads set meanwhile.
 void FilterEffect::getParameterText(std::int32_t index, char* text) {
+  const FilterSettings settings = engine.settings();
   switch (index) {
     case kCutoff:
-      formatRounded(cutoffHz, text);
+      formatRounded(settings.displayedCutoffHz(), text);
       break;
     case kQFactor:
-      formatRounded(percentOf(qFactor), text);
+      formatRounded(percentOf(settings.parameter(kQFactor)), text);
       break;
     case kFilterTypeParameter:
-      if (typeIndex >= kLowPass && typeIndex <= kNotch) {
-        std::strcpy(text, kFilterTypeWords[typeIndex - kLowPass]);
-      }
+      std::strcpy(text, kFilterTypeWords[settings.filterTypeIndex() - kLowPass]);
       break;
     case kPoleNumber:
-      std::strcpy(text, fourPoles() ? kFourPolesWord : kTwoPolesWord);
+      std::strcpy(text, settings.fourPoles() ? kFourPolesWord : kTwoPolesWord);
       break;
-    case kAdditionalLp:
-      if (additionalLp == 0.0f || std::isnan(additionalLp)) {
+    case kAdditionalLp: {
+      const float level = settings.parameter(kAdditionalLp);
+      if (level == 0.0f) {
         std::strcpy(text, kOffWord);
       } else {
-        formatRounded(percentOf(additionalLp), text);
+        formatRounded(percentOf(level), text);
       }
       break;
+    }
     case kBoost:
-      formatDecibels(boostFactor, text);
+      formatDecibels(settings.outputFactor(), text);
       break;
     default:
       break;

@@ -1,0 +1,37 @@
+// The processing loops and the state only they change: the sections' histories and the low-pass
+// states of both channels. Used by the audio thread alone, with settings it was handed.
+#pragma once
+
+#include <cstdint>
+
+#include "biquad_section.h"
+#include "filter_settings.h"
+#include "resonant_lowpass.h"
+#include "runaway_guard.h"
+
+namespace qr47 {
+
+class FilterCore {
+ public:
+  // Channel 0 of the input into channel 0 of the output, channel 1 into channel 1. A frame count
+  // of 0 or less touches nothing, not even the channel arrays.
+  void processReplace(const FilterSettings::Loop& settings, const float* const* inputs,
+                      float* const* outputs, std::int32_t sampleFrames);
+  void processAdd(const FilterSettings::Loop& settings, const float* const* inputs,
+                  float* const* outputs, std::int32_t sampleFrames);
+
+  // Both sections start again from silence; the low-pass keeps its state.
+  void clearSections();
+
+ private:
+  template <bool kAccumulate>
+  void process(const FilterSettings::Loop& settings, const float* const* inputs,
+               float* const* outputs, std::int32_t sampleFrames);
+  void clearRunawayState();
+
+  BiquadSection::History firstLeft{}, firstRight{}, secondLeft{}, secondRight{};
+  ResonantLowpass::State lowLeft{}, lowRight{};
+  RunawayGuard guard;
+};
+
+}  // namespace qr47

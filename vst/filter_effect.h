@@ -1,0 +1,41 @@
+// The filter as an effect of the VST interface: a thin adapter over the engine, which holds the
+// parameters, programs and processing. The texts the host shows are built here, on the host
+// bridge's value formatting.
+#pragma once
+
+#include <cstdint>
+
+#include "effect_base.h"
+#include "filter_engine.h"
+
+namespace qr47 {
+
+constexpr std::int32_t kUniqueId = fourCharacters('Q', 'R', '4', '7');
+
+class FilterEffect final : public EffectBase {
+ public:
+  explicit FilterEffect(HostCallback hostCallback);
+
+  void setParameter(std::int32_t index, float value) override;
+  float getParameter(std::int32_t index) override;
+  void processAdd(float** inputs, float** outputs, std::int32_t sampleFrames) override;
+  void processReplace(float** inputs, float** outputs, std::int32_t sampleFrames) override;
+  std::int32_t getProgram() override;
+  void setProgram(std::int32_t program) override;
+  void setProgramName(char* name) override;
+  void getProgramName(char* name) override;
+  void getParameterUnit(std::int32_t index, char* text) override;
+  void getParameterText(std::int32_t index, char* text) override;
+  void getParameterName(std::int32_t index, char* text) override;
+  void setSampleRate(float rate) override;
+  void suspend() override;
+  void resume() override;
+
+  // A whole number of the value's magnitude, halves rounded away from zero.
+  static void formatRounded(float value, char* text);
+
+ private:
+  FilterEngine engine;
+};
+
+}  // namespace qr47
