@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "interface_numbers.h"
 #include "mock_effect.h"
 
 namespace qr47 {
@@ -24,24 +25,24 @@ TEST(Dispatch, IdentifyAnswersNvEfWhateverTheArguments) {
   StrictMock<MockEffect> effect;
   EXPECT_CALL(effect, destroyed());
   char text[4];
-  EXPECT_EQ(effect.dispatch(kIdentify, 0, 0, nullptr, 0.0f), 0x4E764566);
-  EXPECT_EQ(effect.dispatch(kIdentify, -7, 99, text, 3.5f), 0x4E764566);
+  EXPECT_EQ(effect.dispatch(opcode::kIdentify, 0, 0, nullptr, 0.0f), 0x4E764566);
+  EXPECT_EQ(effect.dispatch(opcode::kIdentify, -7, 99, text, 3.5f), 0x4E764566);
 }
 
 TEST(Dispatch, SelectProgramTakesTheNumberFromValueWithinBounds) {
   NiceMock<MockEffect> effect;
   EXPECT_CALL(effect, setProgram(15));
   EXPECT_CALL(effect, setProgram(0));
-  EXPECT_EQ(effect.dispatch(kSelectProgram, 0, 15, nullptr, 0.0f), 0);
-  EXPECT_EQ(effect.dispatch(kSelectProgram, 3, 0, nullptr, 0.0f), 0);
+  EXPECT_EQ(effect.dispatch(opcode::kSelectProgram, 0, 15, nullptr, 0.0f), 0);
+  EXPECT_EQ(effect.dispatch(opcode::kSelectProgram, 3, 0, nullptr, 0.0f), 0);
   // 16 is the program count; a 64-bit value must not wrap into range either.
   for (std::intptr_t outside : {std::intptr_t{16}, std::intptr_t{1000}, std::intptr_t{-1},
                                 static_cast<std::intptr_t>(INTPTR_MIN)}) {
-    EXPECT_EQ(effect.dispatch(kSelectProgram, 0, outside, nullptr, 0.0f), 0);
+    EXPECT_EQ(effect.dispatch(opcode::kSelectProgram, 0, outside, nullptr, 0.0f), 0);
   }
   if constexpr (sizeof(std::intptr_t) == 8) {
     const auto wide = static_cast<std::intptr_t>(std::int64_t{1} << 32 | 3);
-    EXPECT_EQ(effect.dispatch(kSelectProgram, 0, wide, nullptr, 0.0f), 0);
+    EXPECT_EQ(effect.dispatch(opcode::kSelectProgram, 0, wide, nullptr, 0.0f), 0);
   }
 }
 
@@ -49,8 +50,8 @@ TEST(Dispatch, SelectProgramBoundIsTheEffectsProgramCount) {
   NiceMock<MockEffect> effect(nullptr, 3, 6);
   EXPECT_CALL(effect, setProgram(2));
   EXPECT_CALL(effect, setProgram(3)).Times(0);
-  effect.dispatch(kSelectProgram, 0, 2, nullptr, 0.0f);
-  effect.dispatch(kSelectProgram, 0, 3, nullptr, 0.0f);
+  effect.dispatch(opcode::kSelectProgram, 0, 2, nullptr, 0.0f);
+  effect.dispatch(opcode::kSelectProgram, 0, 3, nullptr, 0.0f);
 }
 
 TEST(Dispatch, ForwardsTextCommandsWithIndexAndBuffer) {
@@ -62,19 +63,19 @@ TEST(Dispatch, ForwardsTextCommandsWithIndexAndBuffer) {
   EXPECT_CALL(effect, getParameterUnit(2, text));
   EXPECT_CALL(effect, getParameterText(-4, text));
   EXPECT_CALL(effect, getParameterName(5, text));
-  EXPECT_EQ(effect.dispatch(kCurrentProgram, 0, 0, nullptr, 0.0f), 7);
-  EXPECT_EQ(effect.dispatch(kRenameProgram, 0, 0, text, 0.0f), 0);
-  EXPECT_EQ(effect.dispatch(kProgramName, 0, 0, text, 0.0f), 0);
-  EXPECT_EQ(effect.dispatch(kParameterUnit, 2, 0, text, 0.0f), 0);
-  EXPECT_EQ(effect.dispatch(kParameterText, -4, 0, text, 0.0f), 0);
-  EXPECT_EQ(effect.dispatch(kParameterName, 5, 0, text, 0.0f), 0);
+  EXPECT_EQ(effect.dispatch(opcode::kCurrentProgram, 0, 0, nullptr, 0.0f), 7);
+  EXPECT_EQ(effect.dispatch(opcode::kRenameProgram, 0, 0, text, 0.0f), 0);
+  EXPECT_EQ(effect.dispatch(opcode::kProgramName, 0, 0, text, 0.0f), 0);
+  EXPECT_EQ(effect.dispatch(opcode::kParameterUnit, 2, 0, text, 0.0f), 0);
+  EXPECT_EQ(effect.dispatch(opcode::kParameterText, -4, 0, text, 0.0f), 0);
+  EXPECT_EQ(effect.dispatch(opcode::kParameterName, 5, 0, text, 0.0f), 0);
 }
 
 TEST(Dispatch, TextCommandsWithoutATextDoNothing) {
   StrictMock<MockEffect> effect;
   EXPECT_CALL(effect, destroyed());
-  for (std::int32_t opcode :
-       {kRenameProgram, kProgramName, kParameterUnit, kParameterText, kParameterName}) {
+  for (std::int32_t opcode : {opcode::kRenameProgram, opcode::kProgramName, opcode::kParameterUnit,
+                              opcode::kParameterText, opcode::kParameterName}) {
     EXPECT_EQ(effect.dispatch(opcode, 0, 0, nullptr, 0.0f), 0);
   }
 }
@@ -90,16 +91,16 @@ TEST(Dispatch, ForwardsLifecycleAndSettings) {
     EXPECT_CALL(effect, resume()).Times(3);
     EXPECT_CALL(effect, close());
   }
-  EXPECT_EQ(effect.dispatch(kOpen, 0, 0, nullptr, 0.0f), 0);
-  EXPECT_EQ(effect.dispatch(kSampleRate, 0, 0, nullptr, 96000.5f), 0);
-  EXPECT_EQ(effect.dispatch(kBlockSize, 0, 256, nullptr, 0.0f), 0);
-  EXPECT_EQ(effect.dispatch(kSuspendResume, 0, 0, nullptr, 0.0f), 0);
+  EXPECT_EQ(effect.dispatch(opcode::kOpen, 0, 0, nullptr, 0.0f), 0);
+  EXPECT_EQ(effect.dispatch(opcode::kSampleRate, 0, 0, nullptr, 96000.5f), 0);
+  EXPECT_EQ(effect.dispatch(opcode::kBlockSize, 0, 256, nullptr, 0.0f), 0);
+  EXPECT_EQ(effect.dispatch(opcode::kSuspendResume, 0, 0, nullptr, 0.0f), 0);
   for (std::intptr_t on : {1, -1, 256}) {
-    EXPECT_EQ(effect.dispatch(kSuspendResume, 0, on, nullptr, 0.0f), 0);
+    EXPECT_EQ(effect.dispatch(opcode::kSuspendResume, 0, on, nullptr, 0.0f), 0);
   }
   // Through dispatch alone, close answers 0 and leaves the object alive.
   EXPECT_CALL(effect, destroyed()).Times(0);
-  EXPECT_EQ(effect.dispatch(kClose, 0, 0, nullptr, 0.0f), 0);
+  EXPECT_EQ(effect.dispatch(opcode::kClose, 0, 0, nullptr, 0.0f), 0);
   ::testing::Mock::VerifyAndClearExpectations(&effect);
 }
 
@@ -114,7 +115,7 @@ TEST(Dispatch, MeterLevelIsScaledAndTruncated) {
   for (const Case& c : cases) {
     NiceMock<MockEffect> effect;
     ON_CALL(effect, getMeterLevel()).WillByDefault(Return(c.level));
-    EXPECT_EQ(effect.dispatch(kMeterLevel, 0, 0, nullptr, 0.0f), c.answer) << c.level;
+    EXPECT_EQ(effect.dispatch(opcode::kMeterLevel, 0, 0, nullptr, 0.0f), c.answer) << c.level;
   }
 }
 
@@ -127,16 +128,17 @@ TEST(Dispatch, StateBlocksPassIsPresetFromIndex) {
       .Times(2)
       .WillRepeatedly(Return(12));
   EXPECT_CALL(effect, setStateBlock(data, 16, true)).WillOnce(Return(5));
-  EXPECT_EQ(effect.dispatch(kGetStateBlock, 0, 0, &block, 0.0f), 0);
-  EXPECT_EQ(effect.dispatch(kGetStateBlock, 1, 0, &block, 0.0f), 12);
-  EXPECT_EQ(effect.dispatch(kGetStateBlock, -1, 0, &block, 0.0f), 12);
-  EXPECT_EQ(effect.dispatch(kSetStateBlock, 2, 16, data, 0.0f), 5);
+  EXPECT_EQ(effect.dispatch(opcode::kGetStateBlock, 0, 0, &block, 0.0f), 0);
+  EXPECT_EQ(effect.dispatch(opcode::kGetStateBlock, 1, 0, &block, 0.0f), 12);
+  EXPECT_EQ(effect.dispatch(opcode::kGetStateBlock, -1, 0, &block, 0.0f), 12);
+  EXPECT_EQ(effect.dispatch(opcode::kSetStateBlock, 2, 16, data, 0.0f), 5);
 }
 
 TEST(Dispatch, EditorCommandsWithoutAnEditorAnswerZero) {
   NiceMock<MockEffect> effect;
   char bounds[8];
-  for (std::int32_t opcode : {kEditorBounds, kOpenEditor, kCloseEditor, kEditorIdle}) {
+  for (std::int32_t opcode :
+       {opcode::kEditorBounds, opcode::kOpenEditor, opcode::kCloseEditor, opcode::kEditorIdle}) {
     EXPECT_EQ(effect.dispatch(opcode, 0, 0, bounds, 0.0f), 0);
   }
 }
@@ -152,10 +154,10 @@ TEST(Dispatch, EditorCommandsReachTheEditor) {
   EXPECT_CALL(editor, editorIdle());
   EXPECT_CALL(editor, destroyed());
   effect.giveEditor(std::move(owned));
-  EXPECT_EQ(effect.dispatch(kEditorBounds, 0, 0, window, 0.0f), 3);
-  EXPECT_EQ(effect.dispatch(kOpenEditor, 0, 0, window, 0.0f), 1);
-  EXPECT_EQ(effect.dispatch(kCloseEditor, 0, 0, nullptr, 0.0f), 0);
-  EXPECT_EQ(effect.dispatch(kEditorIdle, 0, 0, nullptr, 0.0f), 0);
+  EXPECT_EQ(effect.dispatch(opcode::kEditorBounds, 0, 0, window, 0.0f), 3);
+  EXPECT_EQ(effect.dispatch(opcode::kOpenEditor, 0, 0, window, 0.0f), 1);
+  EXPECT_EQ(effect.dispatch(opcode::kCloseEditor, 0, 0, nullptr, 0.0f), 0);
+  EXPECT_EQ(effect.dispatch(opcode::kEditorIdle, 0, 0, nullptr, 0.0f), 0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "interface_numbers.h"
 #include "mock_effect.h"
 
 namespace qr47 {
@@ -141,7 +142,7 @@ TEST(EntryFunctions, RouteToTheObjectUnchanged) {
   EXPECT_TRUE(got == 0.0f && std::signbit(got));
   record->processAddEntry(record, inputs, outputs, 4);
   record->processReplaceEntry(record, inputs, outputs, -2);
-  EXPECT_EQ(record->dispatchEntry(record, kCurrentProgram, 0, 0, nullptr, 0.0f), 9);
+  EXPECT_EQ(record->dispatchEntry(record, opcode::kCurrentProgram, 0, 0, nullptr, 0.0f), 9);
 }
 
 TEST(EntryFunctions, CloseCallsCloseThenDestroysAndAnswersOne) {
@@ -156,7 +157,7 @@ TEST(EntryFunctions, CloseCallsCloseThenDestroysAndAnswersOne) {
     EXPECT_CALL(editor, destroyed());
   }
   EffectRecord* record = effect->getRecord();
-  EXPECT_EQ(record->dispatchEntry(record, kClose, 0, 0, nullptr, 0.0f), 1);
+  EXPECT_EQ(record->dispatchEntry(record, opcode::kClose, 0, 0, nullptr, 0.0f), 1);
 }
 
 }  // namespace

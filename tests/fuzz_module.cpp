@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "interface_numbers.h"
 #include "plugin_main.h"
 
 namespace {
@@ -27,7 +28,7 @@ constexpr int kLargestBlock = 4096;
 constexpr int kMostInstances = 4;
 
 std::intptr_t host(EffectRecord*, std::int32_t request, std::int32_t, std::intptr_t, void*, float) {
-  return request == qr47::kHostVersion ? 1 : 0;
+  return request == request::kHostVersion ? 1 : 0;
 }
 
 float interestingFloat(FuzzedDataProvider& data) {
@@ -74,31 +75,31 @@ void command(EffectRecord*& r, FuzzedDataProvider& data) {
   const float opt = interestingFloat(data);
   std::size_t bytes = 0;
   switch (opcode) {
-    case qr47::kProgramName:
+    case opcode::kProgramName:
       bytes = kProgramNameBytes;
       break;
-    case qr47::kParameterUnit:
+    case opcode::kParameterUnit:
       bytes = kUnitBytes;
       break;
-    case qr47::kParameterText:
+    case opcode::kParameterText:
       bytes = kValueTextBytes;
       break;
-    case qr47::kParameterName:
+    case opcode::kParameterName:
       bytes = kNameBytes;
       break;
-    case qr47::kRenameProgram: {
+    case opcode::kRenameProgram: {
       const std::string name = data.ConsumeRandomLengthString(64);
       auto text = std::make_unique<char[]>(name.size() + 1);
       std::memcpy(text.get(), name.c_str(), name.size() + 1);
       dispatch(r, opcode, index, value, text.get(), opt);
       return;
     }
-    case qr47::kGetStateBlock: {
+    case opcode::kGetStateBlock: {
       void* block = nullptr;
       dispatch(r, opcode, index, value, &block, opt);
       return;
     }
-    case qr47::kClose:
+    case opcode::kClose:
       dispatch(r, opcode, index, value, nullptr, opt);
       r = qr47::pluginMain(host);
       return;
@@ -163,6 +164,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         break;
     }
   }
-  for (EffectRecord* r : instances) dispatch(r, qr47::kClose, 0, 0, nullptr, 0.0f);
+  for (EffectRecord* r : instances) dispatch(r, opcode::kClose, 0, 0, nullptr, 0.0f);
   return 0;
 }

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "interface_numbers.h"
 #include "mock_effect.h"
 
 namespace qr47 {
@@ -67,33 +68,33 @@ TEST_F(HostRequests, SetParameterAndNotifySetsFirstThenTellsTheHostOnce) {
   EXPECT_CALL(effect, setParameter(2, 0.75f)).WillOnce([] { EXPECT_TRUE(requests.empty()); });
   answer = 99;  // ignored
   effect.setParameterAndNotify(2, 0.75f);
-  expectOneRequest(kParameterChanged, 2, 0, 0.75f);
+  expectOneRequest(request::kParameterChanged, 2, 0, 0.75f);
 }
 
 TEST_F(HostRequests, HostVersionNeverAnswersZero) {
   for (std::intptr_t version : {0, 1, 2400, -5}) {
     answer = version;
     EXPECT_EQ(effect.queryHostVersion(), version == 0 ? 1 : version);
-    expectOneRequest(kHostVersion, 0, 0, 0.0f);
+    expectOneRequest(request::kHostVersion, 0, 0, 0.0f);
   }
 }
 
 TEST_F(HostRequests, UniqueIdAndIdlePassTheAnswerThrough) {
   answer = -42;
   EXPECT_EQ(effect.queryCurrentUniqueId(), -42);
-  expectOneRequest(kCurrentUniqueId, 0, 0, 0.0f);
+  expectOneRequest(request::kCurrentUniqueId, 0, 0, 0.0f);
   answer = 7;
   EXPECT_EQ(effect.requestHostIdle(), 7);
-  expectOneRequest(kIdle, 0, 0, 0.0f);
+  expectOneRequest(request::kIdle, 0, 0, 0.0f);
 }
 
 TEST_F(HostRequests, PinConnectionIsTrueExactlyForAZeroAnswer) {
   for (std::intptr_t reply : {0, 1, -1}) {
     answer = reply;
     EXPECT_EQ(effect.isInputConnected(3), reply == 0);
-    expectOneRequest(kPinConnected, 3, 0, 0.0f);
+    expectOneRequest(request::kPinConnected, 3, 0, 0.0f);
     EXPECT_EQ(effect.isOutputConnected(1), reply == 0);
-    expectOneRequest(kPinConnected, 1, 1, 0.0f);
+    expectOneRequest(request::kPinConnected, 1, 1, 0.0f);
   }
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "effect_record.h"
+#include "interface_numbers.h"
 
 namespace qr47 {
 namespace {
@@ -18,7 +19,7 @@ namespace {
 std::intptr_t hostVersion = 2400;
 
 std::intptr_t host(EffectRecord*, std::int32_t request, std::int32_t, std::intptr_t, void*, float) {
-  return request == kHostVersion ? hostVersion : 0;
+  return request == request::kHostVersion ? hostVersion : 0;
 }
 
 class LoadedModule : public ::testing::Test {
@@ -41,7 +42,7 @@ class LoadedModule : public ::testing::Test {
     return record;
   }
   void close(EffectRecord* record) {
-    EXPECT_EQ(dispatch(record, kClose), 1);
+    EXPECT_EQ(dispatch(record, opcode::kClose), 1);
     open.erase(std::remove(open.begin(), open.end(), record), open.end());
   }
   static std::intptr_t dispatch(EffectRecord* record, std::int32_t opcode, std::int32_t index = 0,
@@ -107,32 +108,32 @@ TEST_F(LoadedModule, RecordBytesAtTheHostOffsets) {
 TEST_F(LoadedModule, CommandsTextsAndPrograms) {
   EffectRecord* record = create();
   ASSERT_NE(record, nullptr);
-  dispatch(record, kOpen);
-  dispatch(record, kSampleRate, 0, 0, nullptr, 44100.0f);
-  dispatch(record, kBlockSize, 0, 512);
-  dispatch(record, kSuspendResume, 0, 1);
-  EXPECT_EQ(dispatch(record, kIdentify), 0x4E764566);
-  EXPECT_EQ(dispatch(record, kMeterLevel), 0);
-  EXPECT_EQ(dispatch(record, kGetStateBlock, 1), 0);
-  EXPECT_EQ(dispatch(record, kEditorBounds), 0);
-  EXPECT_EQ(text(record, kProgramName), "--- Default ---");
-  EXPECT_EQ(text(record, kParameterName, 4), " Additional LP ");
-  EXPECT_EQ(text(record, kParameterUnit, 0), "   Hz   ");
-  EXPECT_EQ(text(record, kParameterText, 0), "20000");
+  dispatch(record, opcode::kOpen);
+  dispatch(record, opcode::kSampleRate, 0, 0, nullptr, 44100.0f);
+  dispatch(record, opcode::kBlockSize, 0, 512);
+  dispatch(record, opcode::kSuspendResume, 0, 1);
+  EXPECT_EQ(dispatch(record, opcode::kIdentify), 0x4E764566);
+  EXPECT_EQ(dispatch(record, opcode::kMeterLevel), 0);
+  EXPECT_EQ(dispatch(record, opcode::kGetStateBlock, 1), 0);
+  EXPECT_EQ(dispatch(record, opcode::kEditorBounds), 0);
+  EXPECT_EQ(text(record, opcode::kProgramName), "--- Default ---");
+  EXPECT_EQ(text(record, opcode::kParameterName, 4), " Additional LP ");
+  EXPECT_EQ(text(record, opcode::kParameterUnit, 0), "   Hz   ");
+  EXPECT_EQ(text(record, opcode::kParameterText, 0), "20000");
 
   record->setParameterEntry(record, 0, 0.5f);
   EXPECT_EQ(record->getParameterEntry(record, 0), 0.5f);
-  EXPECT_EQ(text(record, kParameterText, 0), "2950");
-  EXPECT_EQ(dispatch(record, kSelectProgram, 0, 7), 0);
-  EXPECT_EQ(dispatch(record, kCurrentProgram), 7);
-  EXPECT_EQ(text(record, kProgramName), "Init 7");
+  EXPECT_EQ(text(record, opcode::kParameterText, 0), "2950");
+  EXPECT_EQ(dispatch(record, opcode::kSelectProgram, 0, 7), 0);
+  EXPECT_EQ(dispatch(record, opcode::kCurrentProgram), 7);
+  EXPECT_EQ(text(record, opcode::kProgramName), "Init 7");
   char name[] = "Sweep";
-  dispatch(record, kRenameProgram, 0, 0, name);
-  EXPECT_EQ(text(record, kProgramName), "Sweep");
+  dispatch(record, opcode::kRenameProgram, 0, 0, name);
+  EXPECT_EQ(text(record, opcode::kProgramName), "Sweep");
   EXPECT_EQ(record->getParameterEntry(record, 0), 1.0f);
-  dispatch(record, kSelectProgram, 0, 16);
-  dispatch(record, kSelectProgram, 0, -1);
-  EXPECT_EQ(dispatch(record, kCurrentProgram), 7);
+  dispatch(record, opcode::kSelectProgram, 0, 16);
+  dispatch(record, opcode::kSelectProgram, 0, -1);
+  EXPECT_EQ(dispatch(record, opcode::kCurrentProgram), 7);
 }
 
 // Texts read through the dispatcher after each change, with a check that nothing is written past
@@ -185,19 +186,19 @@ TEST_F(LoadedModule, TextsThroughTheDispatcher) {
   };
   for (const Case& c : cases) {
     record->setParameterEntry(record, c.index, c.value);
-    EXPECT_EQ(guarded(kParameterText, c.index, 40), c.text) << c.index << " " << c.value;
+    EXPECT_EQ(guarded(opcode::kParameterText, c.index, 40), c.text) << c.index << " " << c.value;
     for (std::int32_t index = -1; index <= 6; ++index) {
-      guarded(kParameterName, index, 16);
-      guarded(kParameterUnit, index, 9);
-      guarded(kParameterText, index, 40);
+      guarded(opcode::kParameterName, index, 16);
+      guarded(opcode::kParameterUnit, index, 9);
+      guarded(opcode::kParameterText, index, 40);
     }
   }
   const std::string longName(100, 'n');
-  dispatch(record, kSelectProgram, 0, 11);
-  dispatch(record, kRenameProgram, 0, 0, const_cast<char*>(longName.c_str()));
-  EXPECT_EQ(guarded(kProgramName, 0, 24), std::string(23, 'n'));
-  dispatch(record, kSelectProgram, 0, 0);
-  EXPECT_EQ(guarded(kProgramName, 0, 24), "--- Default ---");
+  dispatch(record, opcode::kSelectProgram, 0, 11);
+  dispatch(record, opcode::kRenameProgram, 0, 0, const_cast<char*>(longName.c_str()));
+  EXPECT_EQ(guarded(opcode::kProgramName, 0, 24), std::string(23, 'n'));
+  dispatch(record, opcode::kSelectProgram, 0, 0);
+  EXPECT_EQ(guarded(opcode::kProgramName, 0, 24), "--- Default ---");
 }
 
 // Two live instances fed the same audio in different modes and block sizes agree sample for
@@ -213,7 +214,7 @@ TEST_F(LoadedModule, TwoInstancesProcessIndependently) {
   const float settings[] = {0.55f, 0.9f, 0.6f, 1.0f, 0.3f, 0.2f};
   for (EffectRecord* r : {a, b}) {
     for (int i = 0; i < 6; ++i) r->setParameterEntry(r, i, settings[i]);
-    dispatch(r, kSuspendResume, 0, 1);
+    dispatch(r, opcode::kSuspendResume, 0, 1);
   }
   const int frames = 4096;
   std::mt19937 random(3);
@@ -246,7 +247,7 @@ TEST_F(LoadedModule, TwoInstancesProcessIndependently) {
   float* outputs[] = {outA0.data(), outA1.data()};
   b->processReplaceEntry(b, inputs, outputs, 64);
   EXPECT_TRUE(std::isfinite(outA0[63]));
-  EXPECT_EQ(text(b, kParameterText, 2), "band pass");
+  EXPECT_EQ(text(b, opcode::kParameterText, 2), "band pass");
 }
 
 TEST_F(LoadedModule, ManyCreateAndCloseCycles) {

@@ -15,13 +15,14 @@
 #endif
 
 #include "effect_record.h"
+#include "interface_numbers.h"
 
 namespace {
 
 using qr47::EffectRecord;
 
 std::intptr_t host(EffectRecord*, std::int32_t request, std::int32_t, std::intptr_t, void*, float) {
-  return request == qr47::kHostVersion ? 2400 : 0;
+  return request == request::kHostVersion ? 2400 : 0;
 }
 
 qr47::ModuleMain loadEntry(const char* path) {
@@ -76,16 +77,17 @@ void logTexts(EffectRecord* r, Log& log) {
   for (std::int32_t index = 0; index < r->parameterCount; ++index) {
     float value = r->getParameterEntry(r, index);
     log.samples(&value, 1);
-    for (std::int32_t opcode : {qr47::kParameterName, qr47::kParameterUnit, qr47::kParameterText}) {
+    for (std::int32_t opcode :
+         {opcode::kParameterName, opcode::kParameterUnit, opcode::kParameterText}) {
       std::memset(buffer, 0, sizeof buffer);
       dispatch(r, opcode, index, 0, buffer);
       log.text(buffer);
     }
   }
   std::memset(buffer, 0, sizeof buffer);
-  dispatch(r, qr47::kProgramName, 0, 0, buffer);
+  dispatch(r, opcode::kProgramName, 0, 0, buffer);
   log.text(buffer);
-  log.integer(dispatch(r, qr47::kCurrentProgram));
+  log.integer(dispatch(r, opcode::kCurrentProgram));
 }
 
 }  // namespace
@@ -107,13 +109,13 @@ int main(int argc, char** argv) {
        {std::int64_t{r->signature}, std::int64_t{r->programCount}, std::int64_t{r->parameterCount},
         std::int64_t{r->inputCount}, std::int64_t{r->outputCount}, std::int64_t{r->flags},
         std::int64_t{r->uniqueId}, std::int64_t{r->version}, std::int64_t{r->initialDelay},
-        std::int64_t{dispatch(r, qr47::kIdentify)}}) {
+        std::int64_t{dispatch(r, opcode::kIdentify)}}) {
     log.integer(field);
   }
-  dispatch(r, qr47::kOpen);
-  dispatch(r, qr47::kSampleRate, 0, 0, nullptr, 44100.0f);
-  dispatch(r, qr47::kBlockSize, 0, 1024);
-  dispatch(r, qr47::kSuspendResume, 0, 1);
+  dispatch(r, opcode::kOpen);
+  dispatch(r, opcode::kSampleRate, 0, 0, nullptr, 44100.0f);
+  dispatch(r, opcode::kBlockSize, 0, 1024);
+  dispatch(r, opcode::kSuspendResume, 0, 1);
   logTexts(r, log);
 
   // Blocks of varying length in both modes, with parameter, program and rate changes between.
@@ -130,11 +132,11 @@ int main(int argc, char** argv) {
     }
     const auto parameter = static_cast<std::int32_t>(block % 6);
     r->setParameterEntry(r, parameter, (noise.next() + 1.0f) * 0.5f);
-    if (block % 50 == 7) dispatch(r, qr47::kSelectProgram, 0, block % 16);
-    if (block % 90 == 11) dispatch(r, qr47::kRenameProgram, 0, 0, name);
-    if (block % 120 == 13) dispatch(r, qr47::kSuspendResume, 0, block % 2);
-    if (block == 300) dispatch(r, qr47::kSampleRate, 0, 0, nullptr, 96000.0f);
-    if (block == 450) dispatch(r, qr47::kSampleRate, 0, 0, nullptr, 44100.0f);
+    if (block % 50 == 7) dispatch(r, opcode::kSelectProgram, 0, block % 16);
+    if (block % 90 == 11) dispatch(r, opcode::kRenameProgram, 0, 0, name);
+    if (block % 120 == 13) dispatch(r, opcode::kSuspendResume, 0, block % 2);
+    if (block == 300) dispatch(r, opcode::kSampleRate, 0, 0, nullptr, 96000.0f);
+    if (block == 450) dispatch(r, opcode::kSampleRate, 0, 0, nullptr, 44100.0f);
     if (block % 2 == 0) {
       r->processReplaceEntry(r, inputs, outputs, frames);
     } else {
@@ -146,6 +148,6 @@ int main(int argc, char** argv) {
     log.samples(out1.data(), frames);
     if (block % 25 == 0) logTexts(r, log);
   }
-  log.integer(dispatch(r, qr47::kClose));
+  log.integer(dispatch(r, opcode::kClose));
   return 0;
 }

@@ -10,12 +10,13 @@
 #include <vector>
 
 #include "effect_record.h"
+#include "interface_numbers.h"
 
 namespace qr47 {
 namespace {
 
 std::intptr_t host(EffectRecord*, std::int32_t request, std::int32_t, std::intptr_t, void*, float) {
-  return request == kHostVersion ? 2400 : 0;
+  return request == request::kHostVersion ? 2400 : 0;
 }
 
 std::intptr_t dispatch(EffectRecord* r, std::int32_t opcode, std::int32_t index = 0,
@@ -54,26 +55,26 @@ TEST(Stress, ManyInstancesAndEveryOperationInRandomOrder) {
         r->getParameterEntry(r, pick(8) - 1);
         break;
       case 2:
-        dispatch(r, kSelectProgram, 0, pick(20) - 2);
+        dispatch(r, opcode::kSelectProgram, 0, pick(20) - 2);
         break;
       case 3:
-        dispatch(r, kRenameProgram, 0, 0, pick(2) ? name : text);
+        dispatch(r, opcode::kRenameProgram, 0, 0, pick(2) ? name : text);
         break;
       case 4:
-        dispatch(r, kParameterName + pick(3) - 2, pick(8) - 1, 0, text);
-        dispatch(r, kProgramName, 0, 0, text);
+        dispatch(r, opcode::kParameterName + pick(3) - 2, pick(8) - 1, 0, text);
+        dispatch(r, opcode::kProgramName, 0, 0, text);
         break;
       case 5:
-        dispatch(r, kSampleRate, 0, 0, nullptr, rates[pick(std::size(rates))]);
-        dispatch(r, kSuspendResume, 0, pick(2));
+        dispatch(r, opcode::kSampleRate, 0, 0, nullptr, rates[pick(std::size(rates))]);
+        dispatch(r, opcode::kSuspendResume, 0, pick(2));
         break;
       case 6: {  // anything else, close aside, without a pointer
         const std::int32_t opcode = pick(30) - 2;
-        dispatch(r, opcode == kClose ? kOpen : opcode, pick(4), pick(4), nullptr);
+        dispatch(r, opcode == opcode::kClose ? opcode::kOpen : opcode, pick(4), pick(4), nullptr);
         break;
       }
       case 7:  // close and replace with a new instance
-        EXPECT_EQ(dispatch(r, kClose), 1);
+        EXPECT_EQ(dispatch(r, opcode::kClose), 1);
         r = entry(host);
         ASSERT_NE(r, nullptr);
         break;
@@ -94,7 +95,7 @@ TEST(Stress, ManyInstancesAndEveryOperationInRandomOrder) {
     }
     text[sizeof text - 1] = '\0';
   }
-  for (EffectRecord* r : live) EXPECT_EQ(dispatch(r, kClose), 1);
+  for (EffectRecord* r : live) EXPECT_EQ(dispatch(r, opcode::kClose), 1);
   dlclose(module);
 }
 
