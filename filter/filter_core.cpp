@@ -36,6 +36,19 @@ void FilterCore::clearSections() {
   firstLeft = firstRight = secondLeft = secondRight = BiquadSection::History{};
 }
 
+double FilterCore::stateLevel() const {
+  double level = 0.0;
+  for (const BiquadSection::History* h : {&firstLeft, &firstRight, &secondLeft, &secondRight}) {
+    level =
+        std::max({level, std::fabs(h->x1), std::fabs(h->x2), std::fabs(h->y1), std::fabs(h->y2)});
+  }
+  for (const ResonantLowpass::State* s : {&lowLeft, &lowRight}) {
+    level = std::max({level, std::fabs(static_cast<double>(s->stage1)),
+                      std::fabs(static_cast<double>(s->stage2))});
+  }
+  return level;
+}
+
 // Both loops in one: the replacing mode stores each result, the accumulating mode adds it to what
 // the output holds. Both input samples are read before either output is written, so a host that
 // passes the same buffer as input and output still feeds the low-pass the dry signal. The

@@ -22,6 +22,8 @@ class FilterCore {
 
   // Both sections start again from silence; the low-pass keeps its state.
   void clearSections();
+  // The largest magnitude any state holds.
+  double stateLevel() const;
 
  private:
   template <bool kAccumulate>

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tail_length.h"
+
 namespace qr47 {
 namespace {
 
@@ -96,6 +98,10 @@ void FilterEngine::setSampleRate(float rate) {
 
 void FilterEngine::clearSections() {
   clearRequests.fetch_add(1, std::memory_order_release);
+}
+
+std::int32_t FilterEngine::tailLength() const {
+  return qr47::tailLength(settings().loop());
 }
 
 void FilterEngine::processReplace(const float* const* inputs, float* const* outputs,

@@ -44,6 +44,8 @@ class FilterEngine {
   void setSampleRate(float rate);
   // Both sections start again from silence at the next processing call.
   void clearSections();
+  // How long the output rings on after the input falls silent, in samples at the current rate.
+  std::int32_t tailLength() const;
 
   // The audio thread.
   void processReplace(const float* const* inputs, float* const* outputs, std::int32_t sampleFrames);

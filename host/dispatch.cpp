@@ -29,7 +29,10 @@ std::intptr_t EffectBase::dispatch(std::int32_t opcode, std::int32_t index, std:
   char* text = static_cast<char*>(pointer);
   const bool isPreset = index != 0;
   // A text command without a text has nothing to read or write.
-  if (text == nullptr && opcode >= kRenameProgram && opcode <= kParameterName) return 0;
+  const bool takesText = (opcode >= kRenameProgram && opcode <= kParameterName) ||
+                         opcode == kProgramNameIndexed || opcode == kEffectName ||
+                         opcode == kVendorString || opcode == kProductString || opcode == kCanDo;
+  if (text == nullptr && takesText) return 0;
   switch (opcode) {
     case kOpen:
       open();
@@ -88,7 +91,27 @@ std::intptr_t EffectBase::dispatch(std::int32_t opcode, std::int32_t index, std:
       return getStateBlock(static_cast<void**>(pointer), isPreset);
     case kSetStateBlock:
       return setStateBlock(pointer, static_cast<std::int32_t>(value), isPreset);
-    default:  // 16 to 18, 20, 21 and everything outside 0 to 24
+    case kCanBeAutomated:
+      return canParameterBeAutomated(index) ? 1 : 0;
+    case kProgramNameIndexed:
+      return getProgramNameIndexed(index, text) ? 1 : 0;
+    case kPlugCategory:
+      return getPlugCategory();
+    case kEffectName:
+      return getEffectName(text) ? 1 : 0;
+    case kVendorString:
+      return getVendorString(text) ? 1 : 0;
+    case kProductString:
+      return getProductString(text) ? 1 : 0;
+    case kVendorVersion:
+      return getVendorVersion();
+    case kCanDo:
+      return canDo(text);
+    case kTailSize:
+      return getTailSize();
+    case kInterfaceVersion:
+      return kInterfaceVersionAnswer;
+    default:  // 16 to 18, 20, 21 and the questions this bridge does not answer
       return 0;
   }
 }

@@ -155,6 +155,34 @@ std::int32_t EffectBase::getBlockSize() {
   return blockSize;
 }
 
+bool EffectBase::canParameterBeAutomated(std::int32_t) {
+  return false;
+}
+bool EffectBase::getProgramNameIndexed(std::int32_t, char*) {
+  return false;
+}
+std::int32_t EffectBase::getPlugCategory() {
+  return 0;
+}
+bool EffectBase::getEffectName(char*) {
+  return false;
+}
+bool EffectBase::getVendorString(char*) {
+  return false;
+}
+bool EffectBase::getProductString(char*) {
+  return false;
+}
+std::int32_t EffectBase::getVendorVersion() {
+  return record.version;
+}
+std::int32_t EffectBase::canDo(const char*) {
+  return 0;
+}
+std::int32_t EffectBase::getTailSize() {
+  return 0;
+}
+
 void EffectBase::setFlag(std::int32_t flag, bool state) {
   if (state) {
     record.flags |= flag;

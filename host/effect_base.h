@@ -72,6 +72,20 @@ class EffectBase {
   virtual void formatFloat(float value, char* text);
   virtual void formatInteger(std::int32_t value, char* text);
 
+  // Questions hosts ask beyond the first 25 commands. Each answers "unknown" here; texts are
+  // written within the room the host gives (kEffectNameRoom and the others), terminated.
+  virtual bool canParameterBeAutomated(std::int32_t index);
+  virtual bool getProgramNameIndexed(std::int32_t program, char* name);
+  virtual std::int32_t getPlugCategory();
+  virtual bool getEffectName(char* name);
+  virtual bool getVendorString(char* text);
+  virtual bool getProductString(char* text);
+  virtual std::int32_t getVendorVersion();
+  // 1 for what the effect can do, -1 for what it cannot, 0 when it does not say.
+  virtual std::int32_t canDo(const char* capability);
+  // Samples of output after the input falls silent; 0 when the effect does not say.
+  virtual std::int32_t getTailSize();
+
   EffectRecord* getRecord() { return &record; }
 
  protected:

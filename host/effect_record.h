@@ -71,8 +71,28 @@ enum Opcode : std::int32_t {
   kIdentify = 22,
   kGetStateBlock = 23,
   kSetStateBlock = 24,
-  kLastOpcode = kSetStateBlock,
+  // Questions hosts ask beyond the first 25 commands, answered when the effect knows.
+  kCanBeAutomated = 26,
+  kProgramNameIndexed = 29,
+  kPlugCategory = 35,
+  kEffectName = 45,
+  kVendorString = 47,
+  kProductString = 48,
+  kVendorVersion = 49,
+  kCanDo = 51,
+  kTailSize = 52,
+  kInterfaceVersion = 58,
 };
+
+// Room the host gives the texts of those questions, terminator included.
+constexpr std::size_t kProgramNameRoom = 24;
+constexpr std::size_t kEffectNameRoom = 32;
+constexpr std::size_t kVendorRoom = 64;
+constexpr std::size_t kProductRoom = 64;
+
+// The version of the interface this bridge speaks, and the category of an effect.
+constexpr std::int32_t kInterfaceVersionAnswer = 2400;
+constexpr std::int32_t kCategoryEffect = 1;
 
 // Requests the effect sends through the host callback.
 enum HostRequest : std::int32_t {

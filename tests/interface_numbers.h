@@ -34,3 +34,17 @@ constexpr std::int32_t kCurrentUniqueId = 2;
 constexpr std::int32_t kIdle = 3;
 constexpr std::int32_t kPinConnected = 4;
 }  // namespace request
+
+// Questions hosts ask beyond the first 25 commands.
+namespace opcode {
+constexpr std::int32_t kCanBeAutomated = 26;
+constexpr std::int32_t kProgramNameIndexed = 29;
+constexpr std::int32_t kPlugCategory = 35;
+constexpr std::int32_t kEffectName = 45;
+constexpr std::int32_t kVendorString = 47;
+constexpr std::int32_t kProductString = 48;
+constexpr std::int32_t kVendorVersion = 49;
+constexpr std::int32_t kCanDo = 51;
+constexpr std::int32_t kTailSize = 52;
+constexpr std::int32_t kInterfaceVersion = 58;
+}  // namespace opcode

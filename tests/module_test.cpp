@@ -260,3 +260,115 @@ TEST_F(LoadedModule, ManyCreateAndCloseCycles) {
 
 }  // namespace
 }  // namespace qr47
+
+namespace qr47 {
+namespace {
+
+// A text question asked with a buffer guarded beyond the room the host states.
+std::string guardedText(EffectRecord* r, std::int32_t opcode, std::int32_t index, std::size_t room,
+                        std::intptr_t* result) {
+  char buffer[128];
+  std::memset(buffer, '#', sizeof buffer);
+  *result = r->dispatchEntry(r, opcode, index, 0, buffer, 0.0f);
+  for (std::size_t i = room; i < sizeof buffer; ++i) EXPECT_EQ(buffer[i], '#') << opcode;
+  if (buffer[0] == '#') return "untouched";
+  EXPECT_NE(std::memchr(buffer, '\0', room), nullptr) << opcode;
+  return std::string(buffer, strnlen(buffer, room));
+}
+
+// The questions hosts ask beyond the first 25 commands, as an independent host asks them.
+TEST_F(LoadedModule, AnswersTheHostsQuestions) {
+  EffectRecord* r = create();
+  ASSERT_NE(r, nullptr);
+  struct Number {
+    std::int32_t opcode, index;
+    std::intptr_t answer;
+  };
+  const Number numbers[] = {
+      {opcode::kCanBeAutomated, 0, 1},      {opcode::kCanBeAutomated, 5, 1},
+      {opcode::kCanBeAutomated, 6, 0},      {opcode::kCanBeAutomated, -1, 0},
+      {opcode::kPlugCategory, 0, 1},        {opcode::kVendorVersion, 0, r->version},
+      {opcode::kInterfaceVersion, 0, 2400}, {opcode::kTailSize, 0, 46},
+  };
+  for (const Number& n : numbers) {
+    EXPECT_EQ(dispatch(r, n.opcode, n.index), n.answer) << n.opcode << " " << n.index;
+  }
+  EXPECT_EQ(r->version, 1);
+
+  struct Text {
+    std::int32_t opcode, index;
+    std::size_t room;
+    std::intptr_t result;
+    const char* text;
+  };
+  const Text texts[] = {
+      {opcode::kEffectName, 0, 32, 1, "QR47"},
+      {opcode::kVendorString, 0, 64, 1, "QR47 Project"},
+      {opcode::kProductString, 0, 64, 1, "QR47 Filter"},
+      {opcode::kProgramNameIndexed, 0, 24, 1, "--- Default ---"},
+      {opcode::kProgramNameIndexed, 7, 24, 1, "Init 7"},
+      {opcode::kProgramNameIndexed, 15, 24, 1, "Init 15"},
+      {opcode::kProgramNameIndexed, 16, 24, 0, "untouched"},
+      {opcode::kProgramNameIndexed, -1, 24, 0, "untouched"},
+  };
+  for (const Text& t : texts) {
+    std::intptr_t result = -7;
+    EXPECT_EQ(guardedText(r, t.opcode, t.index, t.room, &result), t.text) << t.opcode;
+    EXPECT_EQ(result, t.result) << t.opcode << " " << t.index;
+  }
+  EXPECT_EQ(dispatch(r, opcode::kCurrentProgram), 0);  // naming a program does not select it
+  for (std::int32_t opcode : {opcode::kEffectName, opcode::kProgramNameIndexed, opcode::kCanDo}) {
+    EXPECT_EQ(dispatch(r, opcode, 0, 0, nullptr), 0);
+  }
+
+  struct Ability {
+    const char* name;
+    std::intptr_t answer;
+  };
+  const Ability abilities[] = {
+      {"plugAsChannelInsert", 1},
+      {"plugAsSend", 1},
+      {"2in2out", 1},
+      {"receiveVstEvents", -1},
+      {"receiveVstMidiEvent", -1},
+      {"sendVstEvents", -1},
+      {"sendVstMidiEvent", -1},
+      {"offline", -1},
+      {"1in1out", 0},
+      {"", 0},
+      {"2in2out ", 0},
+  };
+  for (const Ability& a : abilities) {
+    std::string name = a.name;
+    EXPECT_EQ(dispatch(r, opcode::kCanDo, 0, 0, name.data()), a.answer) << a.name;
+  }
+}
+
+// The tail follows the settings: the samples after which the impulse response stays below
+// -90 dB, as the independent model in tests/golden/reference_model.py counts them.
+TEST_F(LoadedModule, TailFollowsTheSettings) {
+  struct Case {
+    std::vector<std::pair<std::int32_t, float>> settings;
+    std::intptr_t tail;
+  };
+  const Case cases[] = {
+      {{{0, 0.1f}, {1, 1.0f}, {3, 1.0f}}, 251},
+      {{{0, 0.3f}, {1, 0.9f}, {4, 1.0f}, {5, 1.0f}}, 1616},
+      {{{5, 0.0f}}, 1},  // silence: no tail
+  };
+  for (const Case& c : cases) {
+    EffectRecord* r = create();
+    for (auto [index, value] : c.settings) r->setParameterEntry(r, index, value);
+    EXPECT_EQ(dispatch(r, opcode::kTailSize), c.tail);
+    close(r);
+  }
+  EffectRecord* r = create();  // at most ten seconds of the host's rate
+  dispatch(r, opcode::kSampleRate, 0, 0, nullptr, 1e7f);
+  r->setParameterEntry(r, 4, 1.0f);
+  r->setParameterEntry(r, 0, 0.0f);
+  EXPECT_LE(dispatch(r, opcode::kTailSize), 100000000);
+  EXPECT_GT(dispatch(r, opcode::kTailSize), 10000);
+}
+
+}  // namespace
+}  // namespace qr47

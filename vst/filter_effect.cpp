@@ -1,14 +1,34 @@
 #include "filter_effect.h"
 
+#include <cstring>
+#include <iterator>
 #include <new>
 
 #include "effect_factory.h"
+#include "text_copy.h"
 
 namespace qr47 {
 namespace {
 
 constexpr std::int32_t kInputCount = 2;
 constexpr std::int32_t kOutputCount = 2;
+
+constexpr char kEffectNameText[] = "QR47";
+constexpr char kVendor[] = "QR47 Project";
+constexpr char kProduct[] = "QR47 Filter";
+
+// What the host may ask the effect to be, and what it cannot be: it takes no events and needs
+// real time.
+constexpr const char* kAbilities[] = {"plugAsChannelInsert", "plugAsSend", "2in2out"};
+constexpr const char* kInabilities[] = {"receiveVstEvents", "receiveVstMidiEvent", "sendVstEvents",
+                                        "sendVstMidiEvent", "offline"};
+
+bool listed(const char* capability, const char* const* list, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (std::strcmp(capability, list[i]) == 0) return true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -67,6 +87,47 @@ void FilterEffect::suspend() {
 
 void FilterEffect::resume() {
   engine.clearSections();
+}
+
+// The answers beyond the first 25 commands; each is safe from any thread.
+bool FilterEffect::canParameterBeAutomated(std::int32_t index) {
+  return isParameterIndex(index);
+}
+
+bool FilterEffect::getProgramNameIndexed(std::int32_t program, char* name) {
+  char full[kProgramNameBytes];
+  if (!engine.getProgramName(program, full)) return false;
+  copyText(name, full, kProgramNameRoom);
+  return true;
+}
+
+std::int32_t FilterEffect::getPlugCategory() {
+  return kCategoryEffect;
+}
+
+bool FilterEffect::getEffectName(char* name) {
+  copyText(name, kEffectNameText, kEffectNameRoom);
+  return true;
+}
+
+bool FilterEffect::getVendorString(char* text) {
+  copyText(text, kVendor, kVendorRoom);
+  return true;
+}
+
+bool FilterEffect::getProductString(char* text) {
+  copyText(text, kProduct, kProductRoom);
+  return true;
+}
+
+std::int32_t FilterEffect::canDo(const char* capability) {
+  if (listed(capability, kAbilities, std::size(kAbilities))) return 1;
+  if (listed(capability, kInabilities, std::size(kInabilities))) return -1;
+  return 0;
+}
+
+std::int32_t FilterEffect::getTailSize() {
+  return engine.tailLength();
 }
 
 EffectBase* createEffect(HostCallback hostCallback) {

@@ -30,6 +30,14 @@ class FilterEffect final : public EffectBase {
   void setSampleRate(float rate) override;
   void suspend() override;
   void resume() override;
+  bool canParameterBeAutomated(std::int32_t index) override;
+  bool getProgramNameIndexed(std::int32_t program, char* name) override;
+  std::int32_t getPlugCategory() override;
+  bool getEffectName(char* name) override;
+  bool getVendorString(char* text) override;
+  bool getProductString(char* text) override;
+  std::int32_t canDo(const char* capability) override;
+  std::int32_t getTailSize() override;
 
   // A whole number of the value's magnitude, halves rounded away from zero.
   static void formatRounded(float value, char* text);
