@@ -6,6 +6,7 @@ packages=(
   build-essential cmake pkg-config binutils python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsndfile1-dev libfftw3-dev libcairo2-dev fonts-dejavu-core libcli11-dev nlohmann-json3-dev
+  lv2-dev ladspa-sdk
 )
 
 run() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

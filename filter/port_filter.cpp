@@ -1,0 +1,83 @@
+#include "port_filter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace qr47 {
+namespace {
+
+// The cutoff curve's segments in Hz (the curve of the host values) and its thresholds.
+constexpr double kLowHz = 900.0;
+constexpr double kMidHz = 5000.0;
+constexpr double kHighHz = 20000.0;
+constexpr double kFirstThreshold = 0.33333f;
+constexpr double kSecondThreshold = 0.66666f;
+constexpr double kLowestSegmentOffset = 0.1f;
+
+constexpr double kPercent = 100.0;
+constexpr double kTypeStep = 0.25;
+constexpr double kBoostScale = 8.0;
+
+const PortRange kRanges[kParameterCount] = {kCutoffHzRange, kQPercentRange,  kTypeRange,
+                                            kPolesRange,    kLpPercentRange, kBoostDbRange};
+
+// The host value for a frequency. The curve of host values drops from 1170 Hz back to 900 Hz at
+// 0.33333; below 900 Hz the lowest segment is used and from 900 Hz on the middle one, so that
+// the frequency rises with the control.
+float cutoffFor(double hz) {
+  if (hz <= kCutoffHzRange.minimum) return 0.0f;
+  if (hz >= kCutoffHzRange.maximum) return 1.0f;
+  double value;
+  if (hz < kLowHz) {
+    value = hz * kFirstThreshold / kLowHz - kLowestSegmentOffset;
+  } else if (hz < kMidHz) {
+    value = kFirstThreshold + (hz - kLowHz) * kFirstThreshold / (kMidHz - kLowHz);
+  } else {
+    value = kSecondThreshold + (hz - kMidHz) * kFirstThreshold / (kHighHz - kMidHz);
+  }
+  return static_cast<float>(std::clamp(value, 0.0, 1.0));
+}
+
+}  // namespace
+
+float hostValueFor(std::int32_t index, float portValue) {
+  if (!isParameterIndex(index) || std::isnan(portValue)) return 0.0f;
+  const PortRange& range = kRanges[index];
+  const double v = std::clamp(portValue, range.minimum, range.maximum);
+  switch (index) {
+    case kCutoff:
+      return cutoffFor(v);
+    case kQFactor:
+    case kAdditionalLp:
+      return static_cast<float>(v / kPercent);
+    case kFilterTypeParameter:
+      return static_cast<float>(std::round(v) * kTypeStep);
+    case kPoleNumber:
+      return v > 3.0 ? 1.0f : 0.0f;
+    default:  // the boost
+      if (v <= kBoostDbRange.minimum) return 0.0f;
+      return static_cast<float>(std::min(std::pow(10.0, v / 20.0) / kBoostScale, 1.0));
+  }
+}
+
+PortFilter::PortFilter(float sampleRate) {
+  for (std::int32_t index = 0; index < kParameterCount; ++index) {
+    settings.setParameter(index, kFactoryValues[index]);
+    applied[index] = std::numeric_limits<float>::quiet_NaN();
+  }
+  settings.setSampleRate(sampleRate);
+}
+
+void PortFilter::process(const float* const controls[], const float* const* inputs,
+                         float* const* outputs, std::int32_t sampleFrames) {
+  for (std::int32_t index = 0; index < kParameterCount; ++index) {
+    const float value = *controls[index];
+    if (value == applied[index]) continue;
+    applied[index] = value;
+    settings.setParameter(index, hostValueFor(index, value));
+  }
+  core.processReplace(settings.loop(), inputs, outputs, sampleFrames);
+}
+
+}  // namespace qr47

@@ -1,0 +1,132 @@
+// The LV2 and LADSPA modules, loaded as their hosts load them, give the VST module's output bit
+// for bit wherever their control values name the same host values, settings changing between
+// blocks.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <ladspa.h>
+#include <lv2/core/lv2.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "effect_record.h"
+#include "interface_numbers.h"
+
+namespace {
+
+constexpr int kFrames = 300;
+constexpr int kControls = 6;
+
+// Control values in the ports' units and the same settings as host values.
+struct Setting {
+  float ports[kControls];
+  float host[kControls];
+};
+const Setting kSettings[] = {
+    {{20000, 70, 0, 2, 0, 0}, {1.0f, 0.7f, 0.0f, 0.0f, 0.0f, 0.125f}},  // the factory settings
+    {{20000, 100, 3, 4, 0, 0}, {1.0f, 1.0f, 0.75f, 1.0f, 0.0f, 0.125f}},
+    {{5000, 70, 1, 4, 50, 0}, {0.66666f, 0.7f, 0.25f, 1.0f, 0.5f, 0.125f}},
+    {{900, 30, 2, 2, 100, 0}, {0.33333f, 0.3f, 0.5f, 0.0f, 1.0f, 0.125f}},
+};
+
+std::intptr_t host(qr47::EffectRecord*, std::int32_t request, std::int32_t, std::intptr_t, void*,
+                   float) {
+  return request == request::kHostVersion ? 2400 : 0;
+}
+
+struct Signal {
+  std::vector<float> in0 = std::vector<float>(kFrames), in1 = in0, out0 = in0, out1 = in0;
+  explicit Signal(unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
+    for (int i = 0; i < kFrames; ++i) in0[i] = noise(random), in1[i] = noise(random);
+  }
+};
+
+// The VST module's output for each setting in turn, one block each.
+std::vector<float> vstOutput() {
+  void* module = dlopen(QR47_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+  auto entry = reinterpret_cast<qr47::ModuleMain>(dlsym(module, "VSTPluginMain"));
+  qr47::EffectRecord* r = entry(host);
+  r->dispatchEntry(r, opcode::kSampleRate, 0, 0, nullptr, 44100.0f);
+  r->dispatchEntry(r, opcode::kSuspendResume, 0, 1, nullptr, 0.0f);
+  std::vector<float> all;
+  unsigned seed = 1;
+  for (const Setting& setting : kSettings) {
+    for (int i = 0; i < kControls; ++i) r->setParameterEntry(r, i, setting.host[i]);
+    Signal s(seed++);
+    float* inputs[] = {s.in0.data(), s.in1.data()};
+    float* outputs[] = {s.out0.data(), s.out1.data()};
+    r->processReplaceEntry(r, inputs, outputs, kFrames);
+    all.insert(all.end(), s.out0.begin(), s.out0.end());
+    all.insert(all.end(), s.out1.begin(), s.out1.end());
+  }
+  r->dispatchEntry(r, opcode::kClose, 0, 0, nullptr, 0.0f);
+  dlclose(module);
+  return all;
+}
+
+// Runs the settings through a plug-in whose controls are ports 0 to 5 and whose audio is ports
+// 6 and 7 in, 8 and 9 out, with the given connect and run functions.
+template <typename Connect, typename Run>
+std::vector<float> portOutput(Connect connect, Run run) {
+  float controls[kControls];
+  for (int i = 0; i < kControls; ++i) connect(i, &controls[i]);
+  std::vector<float> all;
+  unsigned seed = 1;
+  for (const Setting& setting : kSettings) {
+    std::copy(std::begin(setting.ports), std::end(setting.ports), controls);
+    Signal s(seed++);
+    connect(6, s.in0.data()), connect(7, s.in1.data());
+    connect(8, s.out0.data()), connect(9, s.out1.data());
+    run(kFrames);
+    all.insert(all.end(), s.out0.begin(), s.out0.end());
+    all.insert(all.end(), s.out1.begin(), s.out1.end());
+  }
+  return all;
+}
+
+TEST(Adapters, Lv2MatchesTheVstModule) {
+  void* module = dlopen(QR47_LV2_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  auto entry = reinterpret_cast<LV2_Descriptor_Function>(dlsym(module, "lv2_descriptor"));
+  ASSERT_NE(entry, nullptr);
+  const LV2_Descriptor* d = entry(0);
+  ASSERT_NE(d, nullptr);
+  EXPECT_STREQ(d->URI, "urn:qr47:filter");
+  EXPECT_EQ(entry(1), nullptr);
+  const LV2_Feature* features[] = {nullptr};
+  LV2_Handle plugin = d->instantiate(d, 44100.0, "", features);
+  d->activate(plugin);
+  const std::vector<float> output =
+      portOutput([&](std::uint32_t port, float* data) { d->connect_port(plugin, port, data); },
+                 [&](std::uint32_t frames) { d->run(plugin, frames); });
+  d->cleanup(plugin);
+  EXPECT_EQ(output, vstOutput());
+  dlclose(module);
+}
+
+TEST(Adapters, LadspaMatchesTheVstModule) {
+  void* module = dlopen(QR47_LADSPA_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  auto entry = reinterpret_cast<LADSPA_Descriptor_Function>(dlsym(module, "ladspa_descriptor"));
+  ASSERT_NE(entry, nullptr);
+  const LADSPA_Descriptor* d = entry(0);
+  ASSERT_NE(d, nullptr);
+  EXPECT_STREQ(d->Label, "qr47");
+  EXPECT_EQ(d->UniqueID, 4747u);
+  EXPECT_EQ(d->PortCount, 10u);
+  EXPECT_FALSE(LADSPA_IS_INPLACE_BROKEN(d->Properties));
+  EXPECT_EQ(entry(1), nullptr);
+  LADSPA_Handle plugin = d->instantiate(d, 44100);
+  d->activate(plugin);
+  const std::vector<float> output =
+      portOutput([&](unsigned long port, float* data) { d->connect_port(plugin, port, data); },
+                 [&](unsigned long frames) { d->run(plugin, frames); });
+  d->cleanup(plugin);
+  EXPECT_EQ(output, vstOutput());
+  dlclose(module);
+}
+
+}  // namespace
