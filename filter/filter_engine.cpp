@@ -106,13 +106,11 @@ std::int32_t FilterEngine::tailLength() const {
 
 void FilterEngine::processReplace(const float* const* inputs, float* const* outputs,
                                   std::int32_t sampleFrames) {
-  if (sampleFrames <= 0) return;
   core.processReplace(latestSettings(), inputs, outputs, sampleFrames);
 }
 
 void FilterEngine::processAdd(const float* const* inputs, float* const* outputs,
                               std::int32_t sampleFrames) {
-  if (sampleFrames <= 0) return;
   core.processAdd(latestSettings(), inputs, outputs, sampleFrames);
 }
 
