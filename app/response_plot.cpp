@@ -131,6 +131,16 @@ void drawCurves(cairo_t* cr, const Axes& axes, const std::vector<ResponseCurve>&
     text(cr, kWidth - kRight - 108, y, curves[c].label, kLabelSize, 0.0);
     y += 18;
   }
+  // A response wholly below the window (silence, for one) is said, not left to look empty.
+  const double bottomDb = axes.topDb - kDecibelStep * kDecibelSteps;
+  for (const ResponseCurve& curve : curves) {
+    if (*std::max_element(curve.decibels.begin(), curve.decibels.end()) >= bottomDb) continue;
+    const std::string what = curve.label.empty() ? "the response" : curve.label;
+    text(cr, (kLeft + kWidth - kRight) / 2, y + 20,
+         what + " lies below " + std::to_string(static_cast<int>(bottomDb)) + " dB everywhere",
+         kLabelSize, 0.5);
+    y += 18;
+  }
 }
 
 void draw(cairo_t* cr, const std::vector<ResponseCurve>& curves, const std::string& title,
