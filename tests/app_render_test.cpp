@@ -13,7 +13,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -297,6 +299,7 @@ TEST_F(Tool, BadInvocationsAreRefusedAndLeaveNothing) {
   };
   const Case cases[] = {
       {"render " + folder + "missing.wav " + out, 1, "missing.wav"},
+      {"render " + in + "/dev/full --type au", 1, "cannot write /dev/full"},
       {"render " + folder + "three.wav " + out, 2, "3 channels"},
       {"render " + in + folder + "no/such/out.wav", 2, "no folder"},
       {"render " + in + folder + "sub", 2, "is a folder"},
@@ -453,13 +456,42 @@ TEST_F(Tool, FileTypesByNameOrOption) {
 }
 
 TEST_F(Tool, InfoResponseAndTheModuleSearch) {
+  std::string errors;
   // --program comes before --set, and the texts are those of the settings.
   ASSERT_EQ(run("info --set cutoff=0.5 --program 0 --set type=notch"), 0);
-  EXPECT_NE(output().find("Cutoff         0.5       2950"), std::string::npos) << output();
-  EXPECT_NE(output().find("notch"), std::string::npos) << output();
-  ASSERT_EQ(run("info --json"), 0);
-  EXPECT_NE(output().find("\"identifier\": \"QR47\""), std::string::npos);
-  EXPECT_NE(output().find("\"--- Default ---\""), std::string::npos);
+  for (const char* line :
+       {"Identifier   'QR47'   version 1\n",
+        "Programs     16   parameters 6   inputs 2   outputs 2\n",
+        "Flags        canMono canReplace\n", " 0  Cutoff         0.5       2950      Hz\n",
+        " 2  Filter Type    0.75      notch", " 0  --- Default ---\n", "15  Init 15\n"}) {
+    EXPECT_NE(output().find(line), std::string::npos) << line << output();
+  }
+  ASSERT_EQ(run("--version"), 0);
+  EXPECT_TRUE(std::regex_match(output(), std::regex("qr47 [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+      << output();
+  ASSERT_EQ(run("info --json --set q=0.25"), 0);
+  const nlohmann::json json = nlohmann::json::parse(output());
+  EXPECT_EQ(json["identifier"], "QR47");
+  EXPECT_EQ(json["version"], 1);
+  EXPECT_EQ(json["programs"], 16);
+  EXPECT_EQ(json["parameters"], 6);
+  EXPECT_EQ(json["inputs"], 2);
+  EXPECT_EQ(json["outputs"], 2);
+  EXPECT_EQ(json["flags"], nlohmann::json::parse(R"(["canMono", "canReplace"])"));
+  EXPECT_EQ(json["parameterList"][1], nlohmann::json::parse(R"({"index": 1, "name": "Q Factor",
+            "value": 0.25, "text": "25", "unit": "%"})"));
+  EXPECT_EQ(json["programList"][0], "--- Default ---");
+  EXPECT_EQ(json["programList"].size(), 16u);
+
+  // The demo's files, each of its length: six seconds of material and half a second of tail.
+  ASSERT_EQ(run("-q demo " + folder + "demo", &errors), 0);
+  EXPECT_EQ(errors, "");
+  EXPECT_EQ(contents(base + "stdout.txt"), "");
+  ASSERT_EQ(shell("ls " + folder + "demo > " + base + "demo.txt"), 0);
+  EXPECT_EQ(contents(base + "demo.txt"),
+            "bandpass.wav\nhighpass.wav\ninput.wav\nlowpass.wav\nnotch.wav\nresponse.png\n");
+  EXPECT_EQ(readFile(folder + "demo/input.wav").left.size(), 264600u);
+  EXPECT_EQ(readFile(folder + "demo/notch.wav").left.size(), 286650u);
 
   // Found through LXVST_PATH by a qr47 with no module beside it.
   ASSERT_EQ(shell("mkdir -p " + folder + "bin " + folder + "vst && cp " + kTool + " " + folder +
@@ -469,7 +501,6 @@ TEST_F(Tool, InfoResponseAndTheModuleSearch) {
   ASSERT_EQ(shell("LXVST_PATH=/nowhere:" + folder + "vst " + moved + " > " + folder + "info.txt"),
             0);
   EXPECT_NE(contents(folder + "info.txt").find(folder + "vst/qr47-filter.so"), std::string::npos);
-  std::string errors;
   EXPECT_EQ(shell("LXVST_PATH=" + folder + "bin " + moved, &errors), 1);
   EXPECT_NE(errors.find("no qr47-filter.so"), std::string::npos) << errors;
 
