@@ -1,35 +1,22 @@
 #include "audio_file.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <regex>
 #include <stdexcept>
 
 #include "file_names.h"
+#include "interrupts.h"
 
 namespace qr47 {
 namespace {
 
-struct Container {
-  const char* extension;
-  int major;
-  int subtype;  // used when the input's sample format does not fit this container
-};
-
-constexpr Container kContainers[] = {
-    {"wav", SF_FORMAT_WAV, SF_FORMAT_PCM_24},   {"aif", SF_FORMAT_AIFF, SF_FORMAT_PCM_24},
-    {"aiff", SF_FORMAT_AIFF, SF_FORMAT_PCM_24}, {"flac", SF_FORMAT_FLAC, SF_FORMAT_PCM_24},
-    {"ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS},   {"oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS},
-    {"caf", SF_FORMAT_CAF, SF_FORMAT_PCM_24},   {"w64", SF_FORMAT_W64, SF_FORMAT_PCM_24},
-};
-
-const Container* containerFor(const std::string& path) {
-  const std::string extension = extensionOf(path);
-  for (const Container& container : kContainers) {
-    if (extension == container.extension) return &container;
-  }
-  return nullptr;
-}
+constexpr std::size_t kLogBytes = 8192;
 
 int subtypeOf(SampleFormat format) {
   switch (format) {
@@ -43,6 +30,25 @@ int subtypeOf(SampleFormat format) {
       break;
   }
   return 0;
+}
+
+bool isFloat(int format) {
+  const int subtype = format & SF_FORMAT_SUBMASK;
+  return subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
+}
+
+// The library reads a file cut short as far as it goes, and notes in its log what the header
+// promised: "data : 352800 (should be 99956)", in bytes.
+long long framesInHeader(SNDFILE* file, long long frames) {
+  std::vector<char> log(kLogBytes);
+  sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
+  static const std::regex kShortData(R"((data|SSND) *: *(\d+) *\(should be (\d+)\))");
+  std::cmatch match;
+  if (frames <= 0 || !std::regex_search(log.data(), match, kShortData)) return frames;
+  const long long promised = std::stoll(match[2]);
+  const long long present = std::stoll(match[3]);
+  if (promised <= present || present <= 0) return frames;
+  return frames + (promised - present) * frames / present;
 }
 
 }  // namespace
@@ -68,9 +74,10 @@ AudioReader::AudioReader(const std::string& path) {
     const int channels = info_.channels;
     sf_close(file_);
     file_ = nullptr;
-    throw std::runtime_error(path + " has " + std::to_string(channels) +
-                             " channels; qr47 renders mono or stereo files");
+    throw std::invalid_argument(path + " has " + std::to_string(channels) +
+                                " channels; qr47 renders mono or stereo files");
   }
+  promised_ = framesInHeader(file_, info_.frames);
 }
 
 AudioReader::~AudioReader() {
@@ -87,61 +94,102 @@ int AudioReader::read(float* left, float* right, int frames) {
   return got;
 }
 
-AudioWriter::AudioWriter(const std::string& path, int sampleRate, int inputFormat,
-                         SampleFormat format)
-    : path_(path), temporaryPath_(temporaryPathFor(path)) {
-  const Container* container = containerFor(path);
-  const int major = container ? container->major : (inputFormat & SF_FORMAT_TYPEMASK);
+AudioWriter::AudioWriter(const std::string& path, int sampleRate, int channels, int inputFormat,
+                         const OutputFormat& format)
+    : output_(planOutput(path)), channels_(channels) {
+  const FileType& type = fileTypeFor(path, format.type);
   SF_INFO info{};
   info.samplerate = sampleRate;
-  info.channels = 2;
-  if (format != SampleFormat::kSameAsInput) {
-    info.format = major | subtypeOf(format);
-    if (!sf_format_check(&info)) {
-      throw std::runtime_error("cannot write " + path + " in the sample format asked for");
-    }
+  info.channels = channels;
+  if (format.sample != SampleFormat::kSameAsInput) {
+    info.format = type.major | subtypeOf(format.sample);
+  } else if (type.subtype == 0) {
+    throw std::invalid_argument("a " + std::string(type.name) +
+                                " file holds no word of its sample format; give --format");
   } else {
-    info.format = major | (inputFormat & SF_FORMAT_SUBMASK);
-    if (!sf_format_check(&info)) {
-      info.format = major | (container ? container->subtype : SF_FORMAT_PCM_24);
-    }
-    if (!sf_format_check(&info)) {
-      throw std::runtime_error("cannot write " + path + ": unknown file type");
-    }
+    info.format = type.major | (inputFormat & SF_FORMAT_SUBMASK);
+    if (!sf_format_check(&info)) info.format = type.major | type.subtype;
   }
-  file_ = sf_open(temporaryPath_.c_str(), SFM_WRITE, &info);
+  if (!sf_format_check(&info)) {
+    throw std::invalid_argument("cannot write a " + std::string(type.name) +
+                                " file in the sample format asked for");
+  }
+  if (const int bits = pcmBits(info.format)) {
+    converter_ = std::make_unique<SampleConverter>(bits, format.dither && bits <= 16);
+  }
+  clamp_ = !converter_ && !isFloat(info.format);
+
+  if (output_.replace) {
+    temporaryPath_ = temporaryPathFor(output_.target);
+    setTemporaryFile(temporaryPath_);
+  }
+  const int descriptor = openOutput(output_, temporaryPath_);
+  const bool closeIt = !output_.standardOutput;
+  if (!canSeek(descriptor) && !type.streams) {
+    if (closeIt) close(descriptor);
+    throw std::invalid_argument(
+        "cannot write a " + std::string(type.name) + " file to " +
+        (output_.standardOutput ? "standard output" : path) +
+        ", which cannot seek back to its header (flac, ogg, au or raw can)");
+  }
+  file_ = sf_open_fd(descriptor, SFM_WRITE, &info, closeIt ? SF_TRUE : SF_FALSE);
   if (file_ == nullptr) {
-    throw std::runtime_error("cannot write " + path + ": " + sf_strerror(nullptr));
+    const std::string why = sf_strerror(nullptr);
+    if (closeIt) close(descriptor);
+    discard();
+    throw std::runtime_error("cannot write " + path + ": " + why);
   }
-  // Samples beyond full scale are clipped by integer formats rather than wrapped.
-  sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
 }
 
 AudioWriter::~AudioWriter() {
   if (file_ != nullptr) {
     sf_close(file_);
-    std::remove(temporaryPath_.c_str());
+    discard();
   }
 }
 
+void AudioWriter::discard() {
+  if (temporaryPath_.empty()) return;
+  std::remove(temporaryPath_.c_str());
+  setTemporaryFile("");
+}
+
 void AudioWriter::write(const float* left, const float* right, int frames) {
-  interleaved_.resize(static_cast<std::size_t>(frames) * 2);
+  const std::size_t count = static_cast<std::size_t>(frames) * channels_;
+  interleaved_.resize(count);
   for (int i = 0; i < frames; ++i) {
-    interleaved_[2 * static_cast<std::size_t>(i)] = left[i];
-    interleaved_[2 * static_cast<std::size_t>(i) + 1] = right[i];
+    interleaved_[static_cast<std::size_t>(i) * channels_] = left[i];
+    if (channels_ == 2) interleaved_[2 * static_cast<std::size_t>(i) + 1] = right[i];
   }
-  if (sf_writef_float(file_, interleaved_.data(), frames) != frames) {
-    throw std::runtime_error("cannot write " + path_ + ": " + sf_strerror(file_));
+  sf_count_t written;
+  if (converter_) {
+    integers_.resize(count);
+    converter_->convert(interleaved_.data(), integers_.data(), count);
+    written = sf_writef_int(file_, integers_.data(), frames);
+  } else {
+    if (clamp_) {
+      for (float& sample : interleaved_) sample = std::clamp(sample, -1.0f, 1.0f);
+    }
+    written = sf_writef_float(file_, interleaved_.data(), frames);
+  }
+  if (written != frames) {
+    throw std::runtime_error("cannot write " + output_.path + ": " + sf_strerror(file_));
   }
 }
 
 void AudioWriter::commit() {
   const int closed = sf_close(file_);
   file_ = nullptr;
-  if (closed != 0 || std::rename(temporaryPath_.c_str(), path_.c_str()) != 0) {
-    std::remove(temporaryPath_.c_str());
-    throw std::runtime_error("cannot write " + path_);
+  if (closed != 0) {
+    discard();
+    throw std::runtime_error("cannot write " + output_.path + ": " + sf_error_number(closed));
   }
+  if (output_.replace && std::rename(temporaryPath_.c_str(), output_.target.c_str()) != 0) {
+    const std::string why = std::strerror(errno);
+    discard();
+    throw std::runtime_error("cannot write " + output_.path + ": " + why);
+  }
+  setTemporaryFile("");
 }
 
 }  // namespace qr47

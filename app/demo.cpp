@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "audio_file.h"
-#include "plugin_info.h"
 #include "render.h"
 #include "response_plot.h"
 
@@ -52,7 +51,7 @@ void writeTestMaterial(const std::string& path) {
     left[i] = static_cast<float>(l * scale + noise(random));
     right[i] = static_cast<float>(r * scale + noise(random));
   }
-  AudioWriter writer(path, kDemoRate, SF_FORMAT_WAV | SF_FORMAT_PCM_24, SampleFormat::kSameAsInput);
+  AudioWriter writer(path, kDemoRate, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_24, OutputFormat{});
   writer.write(left.data(), right.data(), frames);
   writer.commit();
 }
@@ -93,10 +92,7 @@ void runDemo(const PluginModule& module, const std::string& folder, std::ostream
   const ResponsePlot plot = measureResponses(module, kDemoRate, still, table, variants);
   const std::string picture = folder + "/response.png";
   plotResponses(plot.curves, plot.title, kDemoRate / 2.0, picture);
-  out << "wrote " << picture << "  (response of the four filter types)\n\n";
-
-  PluginInstance plugin(module);
-  printInfo(plugin, module.path(), out);
+  out << "wrote " << picture << "  (response of the four filter types)\n";
 }
 
 }  // namespace qr47

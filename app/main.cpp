@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "demo.h"
+#include "interrupts.h"
 #include "plugin_info.h"
 #include "render.h"
 #include "response_plot.h"
@@ -24,6 +25,11 @@ constexpr const char* kModuleName = "qr47-filter.so";
 constexpr float kDefaultResponseRate = 44100.0f;
 constexpr float kLowestResponseRate = 1000.0f;
 constexpr float kHighestResponseRate = 768000.0f;
+constexpr double kLongestTail = 3600.0;
+
+// Exit statuses: success, a failure while working, a request the tool refuses before working.
+constexpr int kFailure = 1;
+constexpr int kUsageError = 2;
 
 bool exists(const std::string& path) {
   return access(path.c_str(), R_OK) == 0;
@@ -35,6 +41,11 @@ std::string folderOfThisProgram() {
   if (length <= 0) return ".";
   const std::string exe(path.data(), static_cast<std::size_t>(length));
   return exe.substr(0, exe.find_last_of('/'));
+}
+
+// A name without a slash is a file in the current folder, never a search of the library path.
+std::string modulePathFrom(const std::string& given) {
+  return given.find('/') == std::string::npos ? "./" + given : given;
 }
 
 // The module built or installed beside this program, else where Linux hosts look for it.
@@ -95,25 +106,49 @@ ParameterTable tableOf(const PluginModule& module) {
   return parameterTableOf(plugin);
 }
 
-void runRender(const PluginModule& module, const SettingsOptions& settings,
-               const std::vector<std::string>& automations, const std::string& format, bool add,
-               double tail, const std::string& input, const std::string& output) {
+struct RenderRequest {
+  std::vector<std::string> automations;
+  std::string format;
+  OutputFormat output;
+  bool add = false;
+  double tail = 0.0;
+  std::string input, outputPath;
+};
+
+// Renders; false when the input held fewer frames than its header promised.
+bool runRender(const PluginModule& module, const SettingsOptions& settings,
+               const RenderRequest& request, bool quiet) {
+  if (!(request.tail >= 0.0 && request.tail <= kLongestTail)) {
+    throw std::invalid_argument("--tail " + std::to_string(request.tail) + " is outside 0 to " +
+                                std::to_string(static_cast<int>(kLongestTail)) + " seconds");
+  }
   const ParameterTable table = tableOf(module);
   RenderOptions options = settings.resolve(table);
-  for (const std::string& text : automations)
+  for (const std::string& text : request.automations)
     options.automations.push_back(parseAutomation(table, text));
-  if (!format.empty()) options.format = parseSampleFormat(format);
-  options.accumulate = add;
-  options.tailSeconds = tail;
-  options.showProgress = isatty(STDERR_FILENO) != 0;
+  options.output = request.output;
+  if (!request.format.empty()) options.output.sample = parseSampleFormat(request.format);
+  options.accumulate = request.add;
+  options.tailSeconds = request.tail;
+  options.showProgress = !quiet && isatty(STDERR_FILENO) != 0;
   PluginInstance plugin(module);
-  const RenderSummary summary = render(plugin, input, output, options);
-  std::cerr << "qr47: rendered " << output << ": " << describe(summary) << "\n";
+  const RenderSummary summary = render(plugin, request.input, request.outputPath, options);
+  if (!quiet)
+    std::cerr << "qr47: rendered " << request.outputPath << ": " << describe(summary) << "\n";
+  if (summary.inputFrames < summary.promisedFrames) {
+    std::cerr << "qr47: " << request.input << " holds " << summary.inputFrames
+              << " frames where its header promises " << summary.promisedFrames
+              << "; rendered what it holds\n";
+    return false;
+  }
+  return true;
 }
 
 void runResponse(const PluginModule& module, const SettingsOptions& settings,
-                 const std::string& compare, float rate, bool csv, const std::string& output) {
+                 const std::string& compare, float rate, bool csv, const std::string& output,
+                 bool quiet) {
   if (!csv && output.empty()) throw std::invalid_argument("give an output .png or .svg, or --csv");
+  if (!csv) planPicture(output);
   if (!(rate >= kLowestResponseRate && rate <= kHighestResponseRate)) {
     std::ostringstream message;
     message << "sample rate " << rate << " Hz is outside " << kLowestResponseRate << " to "
@@ -133,7 +168,7 @@ void runResponse(const PluginModule& module, const SettingsOptions& settings,
     std::cout << responsesCsv(plot.curves);
   } else {
     plotResponses(plot.curves, plot.title, rate / 2.0, output);
-    std::cerr << "qr47: wrote " << output << "\n";
+    if (!quiet) std::cerr << "qr47: wrote " << output << "\n";
   }
 }
 
@@ -144,35 +179,47 @@ int main(int argc, char** argv) {
       "qr47: render audio through the QR47 filter (or any plug-in module of its "
       "interface), list its parameters and programs, draw its response"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("qr47 ") + QR47_VERSION);
   std::string modulePath;
-  app.add_option("--plugin", modulePath, "Plug-in module to load (default: qr47-filter.so)");
+  bool quiet = false;
+  app.add_option("--plugin", modulePath,
+                 "Plug-in module to load (default: qr47-filter.so beside qr47, in LXVST_PATH, "
+                 "~/.vst or /usr/lib/vst); a name without a slash is a file in this folder");
+  app.add_flag("-q,--quiet", quiet, "No progress and no summary; errors only");
   app.fallthrough();
 
   CLI::App* info = app.add_subcommand("info", "Show the plug-in's record, parameters and programs");
   bool json = false;
+  SettingsOptions infoSettings;
+  infoSettings.addTo(info);
   info->add_flag("--json", json, "Print JSON for scripts");
 
   CLI::App* renderCommand =
       app.add_subcommand("render", "Render an audio file through the plug-in");
-  std::string input, output, format;
-  std::vector<std::string> automations;
-  bool add = false;
-  double tail = 0.0;
+  RenderRequest request;
+  bool noDither = false;
   SettingsOptions renderSettings;
-  renderCommand->add_option("IN", input, "Input file (WAV, AIFF, FLAC, Ogg; mono or stereo)")
+  renderCommand
+      ->add_option("IN", request.input, "Input file (WAV, AIFF, FLAC, Ogg; mono or stereo)")
       ->required();
-  renderCommand->add_option("OUT", output, "Output file; its extension names the file type")
+  renderCommand
+      ->add_option("OUT", request.outputPath,
+                   "Output file, or - for standard output; its extension names the file type")
       ->required();
   renderSettings.addTo(renderCommand);
   renderCommand
-      ->add_option("--automate", automations,
+      ->add_option("--automate", request.automations,
                    "Ramp a parameter: PARAM=T0:V0,T1:V1,... with times in seconds")
       ->allow_extra_args(false);
-  renderCommand->add_option("--tail", tail, "Seconds of silence after the input, to ring out")
-      ->check(CLI::Range(0.0, 3600.0));
-  renderCommand->add_option("--format", format,
+  renderCommand->add_option("--tail", request.tail,
+                            "Seconds of silence after the input, to ring out (0 to 3600)");
+  renderCommand->add_option("--format", request.format,
                             "Sample format: 16-bit, 24-bit or float (default: the input's)");
-  renderCommand->add_flag("--add", add, "Use the accumulating process call, into zeroed buffers");
+  renderCommand->add_option("--type", request.output.type,
+                            "File type, instead of the extension's: " + fileTypeList());
+  renderCommand->add_flag("--no-dither", noDither, "Round 16-bit output without dither");
+  renderCommand->add_flag("--add", request.add,
+                          "Use the accumulating process call, into zeroed buffers");
 
   CLI::App* response = app.add_subcommand("response", "Measure and draw the magnitude response");
   std::string plot, compare;
@@ -191,24 +238,38 @@ int main(int argc, char** argv) {
   std::string folder = kDefaultDemoFolder;
   demo->add_option("DIR", folder, "Folder to write into")->capture_default_str();
 
-  CLI11_PARSE(app, argc, argv);
-
   try {
-    const std::string path = modulePath.empty() ? defaultModulePath() : modulePath;
+    app.parse(argc, argv);
+  } catch (const CLI::Success& done) {
+    return app.exit(done);  // --help, --version
+  } catch (const CLI::ParseError& error) {
+    std::cerr << "qr47: " << error.what() << " (qr47 --help shows the usage)\n";
+    return kUsageError;
+  }
+
+  handleInterrupts();
+  try {
+    const std::string path = modulePath.empty() ? defaultModulePath() : modulePathFrom(modulePath);
     const PluginModule module(path);
     if (*info) {
       PluginInstance plugin(module);
+      preparePlugin(plugin, kDefaultResponseRate, infoSettings.resolve(parameterTableOf(plugin)));
       json ? printInfoJson(plugin, path, std::cout) : printInfo(plugin, path, std::cout);
     } else if (*renderCommand) {
-      runRender(module, renderSettings, automations, format, add, tail, input, output);
+      request.output.dither = !noDither;
+      if (!runRender(module, renderSettings, request, quiet)) return kFailure;
     } else if (*response) {
-      runResponse(module, responseSettings, compare, rate, csv, plot);
+      runResponse(module, responseSettings, compare, rate, csv, plot, quiet);
     } else if (*demo) {
-      runDemo(module, folder, std::cout);
+      std::ostringstream silent;
+      runDemo(module, folder, quiet ? silent : std::cerr);
     }
+  } catch (const std::invalid_argument& error) {
+    std::cerr << "qr47: " << error.what() << "\n";
+    return kUsageError;
   } catch (const std::exception& error) {
     std::cerr << "qr47: " << error.what() << "\n";
-    return 1;
+    return kFailure;
   }
   return 0;
 }

@@ -13,6 +13,10 @@ namespace qr47 {
 namespace {
 
 constexpr std::int32_t kFilterId = fourCharacters('Q', 'R', '4', '7');
+constexpr int kPolesIndex = 3;
+// Every parameter of this interface takes host values in 0 .. 1.
+constexpr float kLowestValue = 0.0f;
+constexpr float kHighestValue = 1.0f;
 
 struct Word {
   const char* word;
@@ -80,13 +84,20 @@ int parameterIndex(const ParameterTable& table, const std::string& name) {
 }
 
 float parameterValue(const ParameterTable& table, int index, const std::string& text) {
+  const std::string name = trimmed(table.names[index]);
   if (table.knowsFilterWords) {
     const std::string key = folded(text);
     for (const Word& word : kValueWords) {
       if (word.index == index && key == word.word) return word.value;
     }
+    // A pole count is a count: 3 poles is no setting of this filter, nor is a host value.
+    if (index == kPolesIndex) throw std::invalid_argument(name + " is 2 or 4, not '" + text + "'");
   }
-  return static_cast<float>(parseNumber(text, "value of " + trimmed(table.names[index])));
+  const auto value = static_cast<float>(parseNumber(text, "value of " + name));
+  if (!(value >= kLowestValue && value <= kHighestValue)) {
+    throw std::invalid_argument("'" + text + "' is outside " + name + "'s range of 0 to 1");
+  }
+  return value;
 }
 
 Setting parseSetting(const ParameterTable& table, const std::string& assignment) {

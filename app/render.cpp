@@ -57,7 +57,8 @@ RenderSummary render(PluginInstance& plugin, const std::string& inputPath,
                      const std::string& outputPath, const RenderOptions& options) {
   AudioReader reader(inputPath);
   preparePlugin(plugin, static_cast<float>(reader.sampleRate()), options);
-  AudioWriter writer(outputPath, reader.sampleRate(), reader.format(), options.format);
+  AudioWriter writer(outputPath, reader.sampleRate(), reader.channels(), reader.format(),
+                     options.output);
 
   const int block = options.blockSize;
   std::vector<float> in0(block), in1(block), out0(block), out1(block);
@@ -76,6 +77,7 @@ RenderSummary render(PluginInstance& plugin, const std::string& inputPath,
     // After the input ends, silence lets the filter ring out for the tail asked for; blocks stay
     // full-sized across the join, as a host's would.
     int frames = reader.read(in0.data(), in1.data(), block);
+    summary.inputFrames += frames;
     const auto silent = static_cast<int>(std::min<long long>(block - frames, tailLeft));
     std::fill(in0.begin() + frames, in0.begin() + frames + silent, 0.0f);
     std::fill(in1.begin() + frames, in1.begin() + frames + silent, 0.0f);
@@ -100,6 +102,7 @@ RenderSummary render(PluginInstance& plugin, const std::string& inputPath,
     }
   }
   writer.commit();
+  summary.promisedFrames = std::max(reader.promisedFrames(), reader.frames());
   if (options.showProgress) std::fprintf(stderr, "\r");
   summary.wallSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

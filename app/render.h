@@ -21,12 +21,14 @@ struct RenderOptions {
   std::vector<Setting> settings;
   std::vector<Automation> automations;
   double tailSeconds = 0.0;
-  SampleFormat format = SampleFormat::kSameAsInput;
+  OutputFormat output;
   bool showProgress = false;
 };
 
 struct RenderSummary {
   long long frames = 0;
+  long long inputFrames = 0;     // read from the input
+  long long promisedFrames = 0;  // what the input's header promised
   int sampleRate = 0;
   float peakIn = 0.0f;
   float peakOut = 0.0f;
@@ -38,7 +40,8 @@ struct RenderSummary {
 // asked for, resume. Throws std::invalid_argument for a program the plug-in does not have.
 void preparePlugin(PluginInstance& plugin, float sampleRate, const RenderOptions& options);
 
-// Throws std::runtime_error or std::invalid_argument; leaves no output file on failure.
+// Throws std::runtime_error, or std::invalid_argument for what it cannot do (before any work);
+// leaves no output file on failure. The output of a mono input is mono: the left channel.
 RenderSummary render(PluginInstance& plugin, const std::string& inputPath,
                      const std::string& outputPath, const RenderOptions& options);
 

@@ -2,6 +2,7 @@
 
 #include <fftw3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <stdexcept>
@@ -78,9 +79,32 @@ ResponsePlot measureResponses(const PluginModule& module, float sampleRate,
     PluginInstance plugin(module);
     preparePlugin(plugin, sampleRate, settings);
     if (varied >= 0) plot.curves.back().label = trimmed(plugin.parameterText(varied));
-    if (plot.title.empty()) plot.title = settingsTitle(plugin, varied);
+    if (plot.title.empty()) {
+      plot.title =
+          settingsTitle(plugin, varied) + "; at " + tidyNumbers(std::to_string(sampleRate)) + " Hz";
+    }
   }
   return plot;
+}
+
+std::string tidyNumbers(const std::string& text) {
+  std::string tidy;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = std::min(text.find(' ', at), text.size());
+    std::string word = text.substr(at, end - at);
+    const bool number = !word.empty() &&
+                        word.find_first_not_of("+-.0123456789") == std::string::npos &&
+                        word.find('.') != std::string::npos;
+    if (number) {
+      word.erase(word.find_last_not_of('0') + 1);
+      if (word.back() == '.') word.pop_back();
+      if (word == "-0" || word == "+0" || word.empty() || word == "-") word = "0";
+    }
+    tidy += word + (end < text.size() ? " " : "");
+    at = end + 1;
+  }
+  return tidy;
 }
 
 std::string settingsTitle(PluginInstance& plugin, int skipIndex) {
@@ -88,7 +112,7 @@ std::string settingsTitle(PluginInstance& plugin, int skipIndex) {
   for (int i = 0; i < plugin.parameterCount(); ++i) {
     if (i == skipIndex) continue;
     if (!title.empty()) title += ", ";
-    title += trimmed(plugin.parameterName(i)) + " " + displayText(plugin, i);
+    title += trimmed(plugin.parameterName(i)) + " " + tidyNumbers(displayText(plugin, i));
   }
   return title;
 }

@@ -35,7 +35,10 @@ ResponsePlot measureResponses(const PluginModule& module, float sampleRate,
                               const std::vector<std::string>& variants);
 
 // The settings as the plug-in shows them, "Cutoff 2950 Hz, Q Factor 70 %, ...", leaving out the
-// parameter `skipIndex`.
+// parameter `skipIndex`, with numbers tidied.
 std::string settingsTitle(PluginInstance& plugin, int skipIndex = -1);
+
+// Words that are decimal numbers lose trailing zeros: "0.000000 dB" becomes "0 dB".
+std::string tidyNumbers(const std::string& text);
 
 }  // namespace qr47

@@ -9,6 +9,8 @@
 #include <stdexcept>
 
 #include "file_names.h"
+#include "interrupts.h"
+#include "output_target.h"
 
 namespace qr47 {
 namespace {
@@ -19,6 +21,7 @@ constexpr double kLeft = 70.0, kRight = 30.0, kTop = 64.0, kBottom = 56.0;
 constexpr double kDecibelStep = 10.0;
 constexpr int kDecibelSteps = 10;  // the axis spans 100 dB
 constexpr double kTitleSize = 13.0, kLabelSize = 12.0;
+constexpr double kCurveWidth = 2.0;
 
 struct Rgb {
   double r, g, b;
@@ -37,9 +40,9 @@ struct Axes {
                        (kWidth - kLeft - kRight);
   }
   double y(double db) const {
+    // Points beyond the window stay where they are: the plot's clip cuts the curve at its edge.
     const double bottomDb = topDb - kDecibelStep * kDecibelSteps;
-    const double clamped = std::clamp(db, bottomDb, topDb);
-    return kTop + (topDb - clamped) / (topDb - bottomDb) * (kHeight - kTop - kBottom);
+    return kTop + (topDb - db) / (topDb - bottomDb) * (kHeight - kTop - kBottom);
   }
 };
 
@@ -101,7 +104,7 @@ void drawCurves(cairo_t* cr, const Axes& axes, const std::vector<ResponseCurve>&
   cairo_rectangle(cr, kLeft, kTop, kWidth - kLeft - kRight, kHeight - kTop - kBottom);
   cairo_save(cr);
   cairo_clip(cr);
-  cairo_set_line_width(cr, 2.0);
+  cairo_set_line_width(cr, kCurveWidth);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   for (std::size_t c = 0; c < curves.size(); ++c) {
     const Rgb colour = kCurveColours[c % std::size(kCurveColours)];
@@ -114,7 +117,8 @@ void drawCurves(cairo_t* cr, const Axes& axes, const std::vector<ResponseCurve>&
     cairo_stroke(cr);
   }
   cairo_restore(cr);
-  // The legend, top right inside the plot.
+  // The legend, top right inside the plot, its lines drawn as the curves are.
+  cairo_set_line_width(cr, kCurveWidth);
   double y = kTop + 20;
   for (std::size_t c = 0; c < curves.size(); ++c) {
     if (curves[c].label.empty()) continue;
@@ -125,6 +129,16 @@ void drawCurves(cairo_t* cr, const Axes& axes, const std::vector<ResponseCurve>&
     cairo_stroke(cr);
     cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
     text(cr, kWidth - kRight - 108, y, curves[c].label, kLabelSize, 0.0);
+    y += 18;
+  }
+  // A response wholly below the window (silence, for one) is said, not left to look empty.
+  const double bottomDb = axes.topDb - kDecibelStep * kDecibelSteps;
+  for (const ResponseCurve& curve : curves) {
+    if (*std::max_element(curve.decibels.begin(), curve.decibels.end()) >= bottomDb) continue;
+    const std::string what = curve.label.empty() ? "the response" : curve.label;
+    text(cr, (kLeft + kWidth - kRight) / 2, y + 20,
+         what + " lies below " + std::to_string(static_cast<int>(bottomDb)) + " dB everywhere",
+         kLabelSize, 0.5);
     y += 18;
   }
 }
@@ -146,18 +160,33 @@ void draw(cairo_t* cr, const std::vector<ResponseCurve>& curves, const std::stri
   text(cr, kWidth / 2, 30, title, kTitleSize, 0.5);
 }
 
+cairo_status_t writeTo(void* file, const unsigned char* data, unsigned int length) {
+  if (file == nullptr) return CAIRO_STATUS_WRITE_ERROR;
+  return std::fwrite(data, 1, length, static_cast<FILE*>(file)) == length
+             ? CAIRO_STATUS_SUCCESS
+             : CAIRO_STATUS_WRITE_ERROR;
+}
+
 }  // namespace
 
-void plotResponses(const std::vector<ResponseCurve>& curves, const std::string& title,
-                   double nyquistHz, const std::string& path) {
+OutputTarget planPicture(const std::string& path) {
   const std::string extension = extensionOf(path);
   if (extension != "png" && extension != "svg") {
     throw std::invalid_argument("cannot tell the picture format of " + path +
                                 " (give a .png or .svg file)");
   }
-  const std::string temporary = temporaryPathFor(path);
+  return planOutput(path);
+}
+
+void plotResponses(const std::vector<ResponseCurve>& curves, const std::string& title,
+                   double nyquistHz, const std::string& path) {
+  const std::string extension = extensionOf(path);
+  const OutputTarget output = planPicture(path);
+  const std::string temporary = output.replace ? temporaryPathFor(output.target) : "";
+  setTemporaryFile(temporary);
+  FILE* file = fdopen(openOutput(output, temporary), "wb");
   cairo_surface_t* surface =
-      extension == "svg" ? cairo_svg_surface_create(temporary.c_str(), kWidth, kHeight)
+      extension == "svg" ? cairo_svg_surface_create_for_stream(writeTo, file, kWidth, kHeight)
                          : cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(kWidth),
                                                       static_cast<int>(kHeight));
   cairo_t* cr = cairo_create(surface);
@@ -166,15 +195,20 @@ void plotResponses(const std::vector<ResponseCurve>& curves, const std::string& 
   cairo_surface_flush(surface);
   cairo_status_t status = cairo_surface_status(surface);
   if (extension == "png" && status == CAIRO_STATUS_SUCCESS) {
-    status = cairo_surface_write_to_png(surface, temporary.c_str());
+    status = cairo_surface_write_to_png_stream(surface, writeTo, file);
   }
   cairo_surface_finish(surface);
   if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
   cairo_surface_destroy(surface);
-  if (status != CAIRO_STATUS_SUCCESS || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
+  const bool closed = file != nullptr && std::fclose(file) == 0;
+  if (status == CAIRO_STATUS_SUCCESS && !closed) status = CAIRO_STATUS_WRITE_ERROR;
+  if (status != CAIRO_STATUS_SUCCESS ||
+      (output.replace && std::rename(temporary.c_str(), output.target.c_str()) != 0)) {
+    if (output.replace) std::remove(temporary.c_str());
+    setTemporaryFile("");
     throw std::runtime_error("cannot write " + path + ": " + cairo_status_to_string(status));
   }
+  setTemporaryFile("");
 }
 
 std::string responsesCsv(const std::vector<ResponseCurve>& curves) {

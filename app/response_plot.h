@@ -4,12 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "output_target.h"
 #include "response.h"
 
 namespace qr47 {
 
-// Throws std::runtime_error for an unknown extension or a file that cannot be written; leaves
-// no partial file behind.
+// Checks a picture's name and where it goes. Throws std::invalid_argument.
+OutputTarget planPicture(const std::string& path);
+
+// Throws std::invalid_argument for an unknown extension or a place that cannot be written,
+// std::runtime_error when writing fails; leaves no partial file behind.
 void plotResponses(const std::vector<ResponseCurve>& curves, const std::string& title,
                    double nyquistHz, const std::string& path);
 

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <stdexcept>
+#include <utility>
 
 #include "audio_file.h"
 #include "automation.h"
 #include "parameter_names.h"
+#include "response.h"
+#include "sample_conversion.h"
 
 namespace qr47 {
 namespace {
@@ -46,18 +51,29 @@ TEST(ParameterNames, ValuesWordsAndNumbers) {
     float value;
   };
   const Case cases[] = {
-      {"type=lowpass", 2, 0.0f}, {"type=High Pass", 2, 0.25f}, {"type=band-pass", 2, 0.5f},
-      {"type=NOTCH", 2, 0.75f},  {"type=0.6", 2, 0.6f},        {"poles=2", 3, 0.0f},
-      {"poles=4", 3, 1.0f},      {"poles=0.7", 3, 0.7f},       {"cutoff=0.25", 0, 0.25f},
-      {"1=-3e-2", 1, -0.03f},    {"boost=1", 5, 1.0f},         {"lp=.5", 4, 0.5f},
+      {"type=lowpass", 2, 0.0f},
+      {"type=High Pass", 2, 0.25f},
+      {"type=band-pass", 2, 0.5f},
+      {"type=NOTCH", 2, 0.75f},
+      {"type=0.6", 2, 0.6f},
+      {"poles=2", 3, 0.0f},
+      {"poles=4", 3, 1.0f},
+      {"3=2", 3, 0.0f},
+      {"cutoff=0.25", 0, 0.25f},
+      {"1=3e-2", 1, 0.03f},
+      {"boost=1", 5, 1.0f},
+      {"lp=.5", 4, 0.5f},
+      {"q=0", 1, 0.0f},
   };
   for (const Case& c : cases) {
     const Setting setting = parseSetting(table, c.setting);
     EXPECT_EQ(setting.index, c.index) << c.setting;
     EXPECT_EQ(setting.value, c.value) << c.setting;
   }
-  for (const char* bad : {"cutoff", "cutoff=", "cutoff=abc", "cutoff=0.5x", "cutoff=nan",
-                          "cutoff=inf", "cutoff=1e999", "cutoff=notch", "q=4 poles", "=0.5"}) {
+  for (const char* bad :
+       {"cutoff", "cutoff=", "cutoff=abc", "cutoff=0.5x", "cutoff=nan", "cutoff=inf",
+        "cutoff=1e999", "cutoff=notch", "q=4 poles", "=0.5", "boost=1e30", "q=1e40", "cutoff=1000",
+        "cutoff=-0.1", "q=1.0000001", "poles=3", "poles=0.7", "poles=1", "type=1.5"}) {
     EXPECT_THROW(parseSetting(table, bad), std::invalid_argument) << bad;
   }
 }
@@ -84,6 +100,56 @@ TEST(Automation, MalformedListsAreRejected) {
         "cutoff=2:0.5,1:0.5", "cutoff=0:0.1,,1:0.2", "nothing=0:1", "cutoff=0:0.5;1:0.7"}) {
     EXPECT_THROW(parseAutomation(filterTable(), bad), std::invalid_argument) << bad;
   }
+}
+
+// Steps of a 16-bit and a 24-bit file, left-justified in 32 bits: rounded to nearest (ties to
+// even), full scale 1.0 being 2^15 or 2^23 steps, clipped at both ends.
+TEST(SampleConverter, RoundsToNearestAndClips) {
+  const float step16 = 1.0f / 32768;
+  struct Case {
+    int bits;
+    float in;
+    std::int32_t out;
+  };
+  const Case cases[] = {
+      {16, 0.0f, 0},
+      {16, 0.49f * step16, 0},
+      {16, 0.51f * step16, 1 << 16},
+      {16, 1.5f * step16, 2 << 16},
+      {16, -1.5f * step16, -(2 << 16)},
+      {16, -0.51f * step16, -(1 << 16)},
+      {16, 0.5f, 16384 << 16},
+      {16, 1.0f, 32767 << 16},
+      {16, -1.0f, INT32_MIN},
+      {16, 2.0f, 32767 << 16},
+      {16, -7.0f, INT32_MIN},
+      {16, std::nanf(""), 0},
+      {24, 1.0f / 8388608 * 2.5f, 2 << 8},
+      {24, -0.25f, -(2097152 << 8)},
+      {24, 1.0f, 8388607 << 8},
+      {8, -1.0f, INT32_MIN},
+      {8, 0.75f, 96 << 24},
+      {32, 0.5f, 1 << 30},
+  };
+  for (const Case& c : cases) {
+    SampleConverter converter(c.bits, false);
+    std::int32_t out = 12345;
+    converter.convert(&c.in, &out, 1);
+    EXPECT_EQ(out, c.out) << c.bits << " bits, " << c.in;
+  }
+  EXPECT_EQ(pcmBits(SF_FORMAT_WAV | SF_FORMAT_PCM_U8), 8);
+  EXPECT_EQ(pcmBits(SF_FORMAT_FLAC | SF_FORMAT_PCM_16), 16);
+  EXPECT_EQ(pcmBits(SF_FORMAT_WAV | SF_FORMAT_PCM_24), 24);
+  EXPECT_EQ(pcmBits(SF_FORMAT_AIFF | SF_FORMAT_PCM_32), 32);
+  EXPECT_EQ(pcmBits(SF_FORMAT_WAV | SF_FORMAT_FLOAT), 0);
+}
+
+TEST(Titles, NumbersAreTidied) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"0.000000 dB", "0 dB"}, {"2950.000 Hz", "2950 Hz"}, {"12.50 %", "12.5 %"},
+      {"-0.000", "0"},         {"2 poles", "2 poles"},     {"-oo dB", "-oo dB"},
+      {"100", "100"},          {"-3.10 dB", "-3.1 dB"},    {"low pass", "low pass"}};
+  for (const auto& [text, tidy] : cases) EXPECT_EQ(tidyNumbers(text), tidy) << text;
 }
 
 TEST(SampleFormats, NamesAreRecognised) {

@@ -1,17 +1,24 @@
 // The qr47 tool end to end: files it writes, checked sample by sample against the module driven
-// directly, and the errors it reports.
+// directly or against a pass-through module whose output is known exactly, and what it refuses.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sndfile.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <chrono>
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio_file.h"
@@ -23,58 +30,77 @@ namespace {
 
 struct Stereo {
   std::vector<float> left, right;
-  int rate = 0;
+  int rate = 44100;
+  int channels = 2;
+  int format = 0;
 };
+
+const std::string kTool = QR47_TOOL_PATH;
+const std::string kPassThrough = std::string(" --plugin ") + QR47_FAKE_PASS_THROUGH + " ";
 
 class Tool : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = ::testing::TempDir() + "qr47-tool-" + std::to_string(getpid()) + "/";
-    ASSERT_EQ(std::system(("mkdir -p " + folder).c_str()), 0);
+    // The folder a test writes into, and beside it what the tool printed.
+    base = ::testing::TempDir() + "qr47-tool-" + std::to_string(getpid()) + "/";
+    folder = base + "work/";
+    ASSERT_EQ(std::system(("rm -rf " + base + " && mkdir -p " + folder).c_str()), 0);
   }
-  void TearDown() override { std::system(("rm -rf " + folder).c_str()); }
+  void TearDown() override { std::system(("rm -rf " + base).c_str()); }
 
-  // Runs qr47 with the arguments; the exit status, and what it printed on stderr.
-  int run(const std::string& arguments, std::string* errors = nullptr) {
-    const std::string log = folder + "stderr.txt";
-    const int status = std::system((std::string(QR47_TOOL_PATH) + " " + arguments + " 2> " + log +
-                                    " > " + folder + "stdout.txt")
-                                       .c_str());
-    if (errors) {
-      std::ifstream file(log);
-      std::stringstream text;
-      text << file.rdbuf();
-      *errors = text.str();
-    }
+  // Runs a shell command line; the exit status, and what it printed on standard error.
+  int shell(const std::string& line, std::string* errors = nullptr) {
+    const std::string log = base + "stderr.txt";
+    const int status = std::system((line + " 2> " + log).c_str());
+    if (errors) *errors = contents(log);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
+  int run(const std::string& arguments, std::string* errors = nullptr) {
+    return shell(kTool + " " + arguments + " > " + base + "stdout.txt", errors);
+  }
+  std::string output() { return contents(base + "stdout.txt"); }
 
-  static void writeFile(const std::string& path, const Stereo& audio, int channels, int format) {
+  static std::string contents(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+  }
+
+  static void writeFile(const std::string& path, const Stereo& audio,
+                        int format = SF_FORMAT_WAV | SF_FORMAT_FLOAT) {
     SF_INFO info{};
     info.samplerate = audio.rate;
-    info.channels = channels;
+    info.channels = audio.channels;
     info.format = format;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
     std::vector<float> interleaved;
     for (std::size_t i = 0; i < audio.left.size(); ++i) {
       interleaved.push_back(audio.left[i]);
-      if (channels >= 2) interleaved.push_back(audio.right[i]);
-      for (int c = 2; c < channels; ++c) interleaved.push_back(0.0f);
+      for (int c = 1; c < audio.channels; ++c) interleaved.push_back(audio.right[i]);
     }
     sf_writef_float(file, interleaved.data(), static_cast<sf_count_t>(audio.left.size()));
     sf_close(file);
   }
 
+  // Read to the end, whatever the header says (a stream's may say nothing).
   static Stereo readFile(const std::string& path) {
-    AudioReader reader(path);
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
     Stereo audio;
-    audio.rate = reader.sampleRate();
-    audio.left.resize(reader.frames());
-    audio.right.resize(reader.frames());
-    int at = 0;
-    while (int got = reader.read(audio.left.data() + at, audio.right.data() + at, 1000)) at += got;
-    EXPECT_EQ(at, reader.frames());
+    if (file == nullptr) return audio;
+    std::vector<float> interleaved(4096 * static_cast<std::size_t>(info.channels));
+    while (const sf_count_t frames = sf_readf_float(file, interleaved.data(), 4096)) {
+      for (sf_count_t i = 0; i < frames * info.channels; i += info.channels) {
+        audio.left.push_back(interleaved[i]);
+        audio.right.push_back(interleaved[i + info.channels - 1]);
+      }
+    }
+    sf_close(file);
+    audio.rate = info.samplerate;
+    audio.channels = info.channels;
+    audio.format = info.format;
     return audio;
   }
 
@@ -90,20 +116,27 @@ class Tool : public ::testing::Test {
     return audio;
   }
 
-  bool exists(const std::string& path) { return access((folder + path).c_str(), F_OK) == 0; }
+  // Everything in the folder, hidden files included, one name a line.
+  std::string listing() {
+    std::string names;
+    shell("ls -A " + folder + " > " + base + "listing.txt");
+    return contents(base + "listing.txt");
+  }
 
-  std::string folder;
+  std::string base, folder;
 };
 
 // What qr47 render must produce, computed by driving the module directly with the same calls.
-Stereo renderDirectly(const Stereo& input, int block, bool accumulate, const ParameterTable& table,
+Stereo renderDirectly(const Stereo& input, int block, bool accumulate,
                       const std::vector<std::string>& settings, const std::string& automation,
                       int tailFrames) {
   PluginModule module(QR47_MODULE_PATH);
   PluginInstance plugin(module);
+  const ParameterTable table = parameterTableOf(plugin);
   plugin.setSampleRate(static_cast<float>(input.rate));
   plugin.setBlockSize(block);
   plugin.open();
+  plugin.selectProgram(3);
   for (const std::string& text : settings) {
     const Setting setting = parseSetting(table, text);
     plugin.setParameter(setting.index, setting.value);
@@ -126,26 +159,22 @@ Stereo renderDirectly(const Stereo& input, int block, bool accumulate, const Par
 
 TEST_F(Tool, RenderMatchesTheModuleSampleForSample) {
   const Stereo input = noise(30011, 48000);
-  writeFile(folder + "in.wav", input, 2, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-  const ParameterTable table{{" Cutoff ", " Q Factor ", " Filter Type ", " Pole Number ",
-                              " Additional LP ", " 18dB Boost "},
-                             true};
+  writeFile(folder + "in.wav", input);
   const std::vector<std::string> settings = {"type=bandpass", "q=0.9", "poles=4", "lp=0.3"};
   const std::string automation = "cutoff=0:0.1,0.3:0.95,0.6:0.4";
   for (const auto& [block, accumulate] : {std::pair{100, false}, {1, false}, {4096, true}}) {
     std::string errors;
     ASSERT_EQ(run("render " + folder + "in.wav " + folder + "out.wav --block " +
                       std::to_string(block) + (accumulate ? " --add" : "") +
-                      " --tail 0.1 --set type=bandpass --set q=0.9 --set poles=4 --set lp=0.3 "
-                      "--automate " +
+                      " --tail 0.1 --set type=bandpass --set q=0.9 --program 3 --set poles=4 "
+                      "--set lp=0.3 --automate " +
                       automation,
                   &errors),
               0)
         << errors;
     EXPECT_NE(errors.find("frames"), std::string::npos) << errors;
     const Stereo rendered = readFile(folder + "out.wav");
-    const Stereo expected =
-        renderDirectly(input, block, accumulate, table, settings, automation, 4800);
+    const Stereo expected = renderDirectly(input, block, accumulate, settings, automation, 4800);
     EXPECT_EQ(rendered.rate, 48000);
     ASSERT_EQ(rendered.left.size(), expected.left.size());
     for (std::size_t i = 0; i < expected.left.size(); ++i) {
@@ -153,127 +182,355 @@ TEST_F(Tool, RenderMatchesTheModuleSampleForSample) {
       ASSERT_EQ(rendered.right[i], expected.right[i]) << block << " " << i;
     }
   }
+  // A mono file gives a mono file: the left channel of the same audio rendered in stereo.
+  Stereo mono = input;
+  mono.right = mono.left;
+  writeFile(folder + "twin.wav", mono);
+  mono.channels = 1;
+  writeFile(folder + "mono.wav", mono);
+  for (const char* name : {"twin", "mono"}) {
+    ASSERT_EQ(run("-q render " + folder + name + ".wav " + folder + name + "-out.wav --set q=0.9"),
+              0);
+  }
+  const Stereo twin = readFile(folder + "twin-out.wav");
+  const Stereo monoOut = readFile(folder + "mono-out.wav");
+  EXPECT_EQ(monoOut.channels, 1);
+  EXPECT_EQ(monoOut.left, twin.left);
 }
 
-TEST_F(Tool, MonoInputFeedsBothChannels) {
-  Stereo input = noise(5000, 44100);
-  writeFile(folder + "mono.wav", input, 1, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-  ASSERT_EQ(run("render " + folder + "mono.wav " + folder + "out.wav"), 0);
-  const Stereo rendered = readFile(folder + "out.wav");
-  EXPECT_EQ(rendered.left, rendered.right);
-  EXPECT_NE(rendered.left, std::vector<float>(5000, 0.0f));
-}
-
-TEST_F(Tool, SampleFormatsRoundTrip) {
-  const Stereo input = noise(2000, 44100);
+// Through the pass-through module, whose output is known exactly: frame counts with tails and
+// short files, the call --add reaches, the summary's clipped count at full scale.
+TEST_F(Tool, FrameCountsCallsAndSummary) {
+  Stereo input;
+  input.left = {1.0f, -1.0f, 1.0000001f, -1.5f, 0.25f, 0.5f, -0.125f};
+  input.right = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 2.0f};
+  writeFile(folder + "in.wav", input);
   struct Case {
-    const char* file;
-    const char* format;
-    int expectedFormat;
-    float tolerance;
+    std::string options;
+    std::size_t frames;
+    float sign;
+    const char* summary;
   };
   const Case cases[] = {
-      {"a.wav", "16-bit", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.0f / 32768},
-      {"b.aiff", "24-bit", SF_FORMAT_AIFF | SF_FORMAT_PCM_24, 1.0f / 8388608},
-      {"c.flac", "16-bit", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1.0f / 32768},
-      {"d.wav", "float", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0.0f},
-  };
-  for (const Case& c : cases) {
-    {
-      AudioWriter writer(folder + c.file, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT,
-                         parseSampleFormat(c.format));
-      writer.write(input.left.data(), input.right.data(), 2000);
-      writer.commit();
-    }
-    AudioReader reader(folder + c.file);
-    EXPECT_EQ(reader.format(), c.expectedFormat) << c.file;
-    const Stereo back = readFile(folder + c.file);
-    for (int i = 0; i < 2000; ++i) {
-      ASSERT_NEAR(back.left[i], input.left[i], c.tolerance) << c.file;
-      ASSERT_NEAR(back.right[i], input.right[i], c.tolerance) << c.file;
-    }
-  }
-  // The input's format carries over when none is asked for.
-  writeFile(folder + "in16.wav", input, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-  ASSERT_EQ(run("render " + folder + "in16.wav " + folder + "out16.wav"), 0);
-  EXPECT_EQ(AudioReader(folder + "out16.wav").format(), SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-}
-
-TEST_F(Tool, AnUncommittedWriterLeavesNothing) {
-  {
-    AudioWriter writer(folder + "never.wav", 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT,
-                       SampleFormat::kSameAsInput);
-    float samples[4] = {};
-    writer.write(samples, samples, 4);
-  }
-  EXPECT_EQ(std::system(("test -z \"$(ls -A " + folder + ")\"").c_str()), 0);
-}
-
-// Each mistake gives a one-line message naming it, a non-zero status and no output file.
-TEST_F(Tool, ErrorsAreReportedAndLeaveNoOutput) {
-  writeFile(folder + "in.wav", noise(1000, 44100), 2, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-  writeFile(folder + "three.wav", noise(1000, 44100), 3, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-  const std::string in = folder + "in.wav ";
-  const std::string out = folder + "out.wav";
-  struct Case {
-    std::string arguments, named;
-  };
-  const Case cases[] = {
-      {"render " + folder + "missing.wav " + out, "missing.wav"},
-      {"render " + folder + "three.wav " + out, "3 channels"},
-      {"render " + in + folder + "no/such/folder/out.wav", "out.wav"},
-      {"render " + in + out + " --set colour=1", "colour"},
-      {"render " + in + out + " --set cutoff=loud", "loud"},
-      {"render " + in + out + " --set type=sideways", "sideways"},
-      {"render " + in + out + " --automate cutoff=0:0.1,oops", "oops"},
-      {"render " + in + out + " --automate cutoff=2:0.1,1:0.5", "backwards"},
-      {"render " + in + out + " --program 16", "program 16"},
-      {"render " + in + out + " --block 0", "block size 0"},
-      {"render " + in + out + " --format 12-bit", "12-bit"},
-      {"--plugin " + folder + "in.wav info", "in.wav"},
-      {"--plugin /no/module.so info", "/no/module.so"},
-      {"--plugin " QR47_FAKE_NO_RECORD " info", "returned null"},
-      {"--plugin " QR47_FAKE_WRONG_SIGNATURE " info", "signature"},
-      {"--plugin " QR47_FAKE_MONO " info", "1 output"},
-      {"response " + folder + "plot.bmp", "plot.bmp"},
+      {"", 7, 1.0f,
+       "7 frames (0.00 s at 44100 Hz), peak in 6.02 dBFS, peak out 6.02 dBFS, "
+       "3 clipped samples"},
+      {"--add", 7, -1.0f, "3 clipped samples"},
+      {"--tail 0.1", 7 + 4410, 1.0f, "4417 frames"},
+      {"--tail 0.00002 --block 1", 8, 1.0f, "8 frames"},  // 0.882 frames round up to 1
+      {"--tail 0.00001", 7, 1.0f, "7 frames"},            // 0.441 frames round down to 0
   };
   for (const Case& c : cases) {
     std::string errors;
-    EXPECT_NE(run(c.arguments, &errors), 0) << c.arguments;
-    EXPECT_NE(errors.find(c.named), std::string::npos) << c.arguments << ": " << errors;
-    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-    EXPECT_FALSE(exists("out.wav")) << c.arguments;
-    EXPECT_FALSE(exists("plot.bmp")) << c.arguments;
+    ASSERT_EQ(run(kPassThrough + "render " + folder + "in.wav " + folder + "out.wav " + c.options,
+                  &errors),
+              0)
+        << c.options << errors;
+    EXPECT_NE(errors.find(c.summary), std::string::npos) << c.options << ": " << errors;
+    const Stereo out = readFile(folder + "out.wav");
+    ASSERT_EQ(out.left.size(), c.frames) << c.options;
+    for (std::size_t i = 0; i < c.frames; ++i) {
+      const float expected = i < input.left.size() ? c.sign * input.left[i] : 0.0f;
+      EXPECT_EQ(out.left[i], expected) << c.options << " " << i;
+    }
   }
-  EXPECT_EQ(std::system(("test $(ls -A " + folder + " | wc -l) -eq 4").c_str()), 0)
-      << "only the inputs and the captured output remain";
+  // A file cut short renders as far as it goes, says so with both counts, and fails.
+  Stereo full = noise(8820, 44100);
+  writeFile(folder + "long.wav", full, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  ASSERT_EQ(truncate((folder + "long.wav").c_str(), 44 + 2000 * 4), 0);
+  std::string errors;
+  EXPECT_EQ(run(kPassThrough + "render " + folder + "long.wav " + folder + "short.wav", &errors),
+            1);
+  EXPECT_NE(errors.find("holds 2000 frames where its header promises 8820"), std::string::npos)
+      << errors;
+  EXPECT_EQ(readFile(folder + "short.wav").left.size(), 2000u);
 }
 
-TEST_F(Tool, ResponseAndInfo) {
-  ASSERT_EQ(run("response " + folder + "r.png --compare types"), 0);
-  ASSERT_EQ(run("response " + folder + "r.svg --set poles=4 --rate 96000"), 0);
-  EXPECT_TRUE(exists("r.png"));
-  EXPECT_TRUE(exists("r.svg"));
+// A quiet sine to 16 bits: dithered by default, with no offset; exactly rounded without dither.
+TEST_F(Tool, SixteenBitOutputIsDitheredOrRounded) {
+  Stereo input;
+  const double amplitude = std::pow(10.0, -93.0 / 20.0);
+  for (int i = 0; i < 44100; ++i) {
+    input.left.push_back(static_cast<float>(amplitude * std::sin(2 * M_PI * 1000.0 * i / 44100)));
+  }
+  input.right = input.left;
+  writeFile(folder + "quiet.wav", input);
+  for (const std::string options :
+       {"--format 16-bit", "--format 16-bit --no-dither", "--format 24"}) {
+    ASSERT_EQ(run(kPassThrough + "render " + folder + "quiet.wav " + folder + "out.wav " + options),
+              0);
+    const bool pcm24 = options == "--format 24";
+    const double steps = pcm24 ? 8388608.0 : 32768.0;
+    const Stereo out = readFile(folder + "out.wav");
+    ASSERT_EQ(out.format, SF_FORMAT_WAV | (pcm24 ? SF_FORMAT_PCM_24 : SF_FORMAT_PCM_16));
+    ASSERT_EQ(out.left.size(), input.left.size());
+    double sum = 0.0, largest = 0.0;
+    int rounded = 0;
+    for (std::size_t i = 0; i < out.left.size(); ++i) {
+      const double value = out.left[i] * steps;
+      sum += value;
+      largest = std::max(largest, std::fabs(value));
+      rounded += value == std::nearbyint(input.left[i] * steps) ? 1 : 0;
+    }
+    if (options == "--format 16-bit") {
+      EXPECT_NEAR(sum / out.left.size(), 0.0, 0.05);
+      EXPECT_EQ(largest, 2.0) << "dither of one step either side";
+      EXPECT_LT(rounded, 30000) << "dithered, not rounded";
+    } else {
+      EXPECT_EQ(rounded, 44100) << options;
+    }
+  }
+}
+
+// Each mistake: the exit status, one line naming it, and nothing left behind.
+TEST_F(Tool, BadInvocationsAreRefusedAndLeaveNothing) {
+  writeFile(folder + "in.wav", noise(1000, 44100));
+  Stereo three = noise(100, 44100);
+  three.channels = 3;
+  writeFile(folder + "three.wav", three);
+  ASSERT_EQ(mkdir((folder + "sub").c_str(), 0755), 0);
+  const std::string before = listing();
+  const std::string in = folder + "in.wav ";
+  const std::string out = folder + "out.wav";
+  struct Case {
+    std::string arguments;
+    int status;
+    std::string named;
+  };
+  const Case cases[] = {
+      {"render " + folder + "missing.wav " + out, 1, "missing.wav"},
+      {"render " + in + "/dev/full --type au", 1, "cannot write /dev/full"},
+      {"render " + folder + "three.wav " + out, 2, "3 channels"},
+      {"render " + in + folder + "no/such/out.wav", 2, "no folder"},
+      {"render " + in + folder + "sub", 2, "is a folder"},
+      {"render " + in + folder + "out.txt", 2, "known: wav, aiff, flac, ogg, opus"},
+      {"render " + in + folder + "out", 2, "--type names one"},
+      {"render " + in + out + " --type mp4", 2, "unknown file type 'mp4'"},
+      {"render " + in + folder + "out.raw", 2, "--format"},
+      {"render " + in + out + " --set colour=1", 2, "colour"},
+      {"render " + in + out + " --set cutoff=loud", 2, "loud"},
+      {"render " + in + out + " --set type=sideways", 2, "sideways"},
+      {"render " + in + out + " --set poles=3", 2, "2 or 4"},
+      {"render " + in + out + " --set boost=1e30", 2, "outside"},
+      {"render " + in + out + " --set q=1e40", 2, "outside"},
+      {"render " + in + out + " --set cutoff=-0.5", 2, "outside"},
+      {"render " + in + out + " --tail nan", 2, "--tail"},
+      {"render " + in + out + " --tail -1", 2, "--tail"},
+      {"render " + in + out + " --tail 3601", 2, "--tail"},
+      {"render " + in + out + " --automate cutoff=0:0.1,oops", 2, "oops"},
+      {"render " + in + out + " --automate cutoff=2:0.1,1:0.5", 2, "backwards"},
+      {"render " + in + out + " --program 16", 2, "program 16"},
+      {"render " + in + out + " --block 0", 2, "block size 0"},
+      {"render " + in + out + " --block 65537", 2, "block size 65537"},
+      {"render " + in + out + " --format 12-bit", 2, "12-bit"},
+      {"render " + in + out + " --colour", 2, "--colour"},
+      {"render " + in, 2, "OUT"},
+      {"", 2, "subcommand"},
+      {"--plugin " + folder + "in.wav info", 1, "in.wav"},
+      {"--plugin in.wav info", 1, "./in.wav"},
+      {"--plugin libm.so.6 info", 1, "./libm.so.6"},
+      {"--plugin " QR47_FAKE_NO_RECORD " info", 1, "returned null"},
+      {"--plugin " QR47_FAKE_WRONG_SIGNATURE " info", 1, "signature"},
+      {"--plugin " QR47_FAKE_MONO " info", 1, "1 output"},
+      {"response " + folder + "plot.bmp", 2, "plot.bmp"},
+      {"response " + folder + "sub/", 2, "sub/"},
+      {"response --csv --rate 999", 2, "999 Hz is outside 1000 to 768000"},
+      {"response --csv --rate 768001", 2, "768001 Hz"},
+  };
+  for (const Case& c : cases) {
+    std::string errors;
+    EXPECT_EQ(run(c.arguments, &errors), c.status) << c.arguments;
+    EXPECT_NE(errors.find(c.named), std::string::npos) << c.arguments << ": " << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_EQ(listing(), before) << c.arguments;
+  }
+}
+
+// Where an output goes: devices and FIFOs are written as they are, a symbolic link's target is
+// replaced and keeps its mode, standard output takes a type that streams.
+TEST_F(Tool, OutputsOfEveryKind) {
+  const Stereo input = noise(3000, 44100);
+  writeFile(folder + "in.wav", input);
+  const std::string render = kPassThrough + "render " + folder + "in.wav ";
+
+  ASSERT_EQ(run(render + "- --type au"), 0);
+  std::ofstream(folder + "stdout.au") << output();
+  EXPECT_EQ(readFile(folder + "stdout.au").left, input.left);
+
+  // Into a pipe, a type that needs to seek back to its header is refused.
+  shell("(" + kTool + render + "- --type wav 2> " + base + "pipe.txt; echo $? > " + base +
+        "status.txt) | cat > /dev/null");
+  EXPECT_EQ(contents(base + "status.txt"), "2\n");
+  EXPECT_NE(contents(base + "pipe.txt").find("cannot seek back"), std::string::npos);
+
+  ASSERT_EQ(mkfifo((folder + "fifo").c_str(), 0644), 0);
+  ASSERT_EQ(shell("(cat " + folder + "fifo > " + folder + "from-fifo.flac &) ; " + kTool + render +
+                  folder + "fifo --type flac --format 24-bit"),
+            0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  struct stat status {};
+  ASSERT_EQ(lstat((folder + "fifo").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISFIFO(status.st_mode));
+  EXPECT_EQ(readFile(folder + "from-fifo.flac").left.size(), input.left.size());
+
+  std::ofstream(folder + "target.wav") << "old";
+  ASSERT_EQ(chmod((folder + "target.wav").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("target.wav", (folder + "link.wav").c_str()), 0);
+  ASSERT_EQ(run(render + folder + "link.wav"), 0);
+  ASSERT_EQ(lstat((folder + "link.wav").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISLNK(status.st_mode));
+  ASSERT_EQ(stat((folder + "target.wav").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0600u);
+  EXPECT_EQ(readFile(folder + "target.wav").left, input.left);
+
+  // A device node: only where this process may make one (as root).
+  if (mknod((folder + "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+    ASSERT_EQ(run(render + folder + "null --type wav"), 0);
+    ASSERT_EQ(stat((folder + "null").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode));
+  }
+  const std::string left = listing();
+  EXPECT_EQ(left.find(".qr47-"), std::string::npos) << left;
+}
+
+// An interrupt mid-render removes the temporary file, leaves the existing output as it was and
+// exits with 128 + the signal number.
+TEST_F(Tool, InterruptsLeaveTheOldOutput) {
+  writeFile(folder + "in.wav", noise(100, 44100));
+  std::ofstream(folder + "out.wav") << "old";
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const std::string in = folder + "in.wav", out = folder + "out.wav";
+    std::vector<std::string> words = {
+        kTool,     "--plugin", QR47_FAKE_PASS_THROUGH, "render", in, out, "--tail", "3600",
+        "--block", "64"};
+    std::vector<char*> arguments;
+    for (std::string& word : words) arguments.push_back(word.data());
+    arguments.push_back(nullptr);
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, kTool.c_str(), nullptr, nullptr, arguments.data(), environ), 0);
+    // Wait until the temporary file is there, so that the interrupt comes mid-render.
+    for (int i = 0; i < 500 && listing().find(".out.wav.qr47-") == std::string::npos; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_NE(listing().find(".out.wav.qr47-"), std::string::npos);
+    kill(child, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << signal;
+    EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+    EXPECT_EQ(listing(), "in.wav\nout.wav\n");
+    EXPECT_EQ(contents(out), "old");
+  }
+}
+
+// File types by extension or --type, each in its own container and sample format.
+TEST_F(Tool, FileTypesByNameOrOption) {
+  const Stereo input = noise(500, 48000);
+  writeFile(folder + "in.wav", input, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  struct Case {
+    std::string output;
+    int format;
+  };
+  const Case cases[] = {
+      {"a.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
+      {"b.FLAC --format 24-bit", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
+      {"c.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+      {"d.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS},
+      {"e.caf --format float", SF_FORMAT_CAF | SF_FORMAT_FLOAT},
+      {"f.w64", SF_FORMAT_W64 | SF_FORMAT_PCM_16},
+      {"g.rf64", SF_FORMAT_RF64 | SF_FORMAT_PCM_16},
+      {"h.au", SF_FORMAT_AU | SF_FORMAT_PCM_16},
+      {"i --type wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+      {"j.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(run(kPassThrough + "render " + folder + "in.wav " + folder + c.output), 0)
+        << c.output;
+    const Stereo out = readFile(folder + c.output.substr(0, c.output.find(' ')));
+    EXPECT_EQ(out.format, c.format) << c.output;
+    EXPECT_EQ(out.rate, 48000) << c.output;
+  }
+  ASSERT_EQ(run(kPassThrough + "render " + folder + "in.wav " + folder + "k.raw --format float"),
+            0);
+  EXPECT_EQ(contents(folder + "k.raw").size(), 500u * 2 * 4);
+}
+
+TEST_F(Tool, InfoResponseAndTheModuleSearch) {
+  std::string errors;
+  // --program comes before --set, and the texts are those of the settings.
+  ASSERT_EQ(run("info --set cutoff=0.5 --program 0 --set type=notch"), 0);
+  for (const char* line :
+       {"Identifier   'QR47'   version 1\n",
+        "Programs     16   parameters 6   inputs 2   outputs 2\n",
+        "Flags        canMono canReplace\n", " 0  Cutoff         0.5       2950      Hz\n",
+        " 2  Filter Type    0.75      notch", " 0  --- Default ---\n", "15  Init 15\n"}) {
+    EXPECT_NE(output().find(line), std::string::npos) << line << output();
+  }
+  ASSERT_EQ(run("--version"), 0);
+  EXPECT_TRUE(std::regex_match(output(), std::regex("qr47 [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+      << output();
+  ASSERT_EQ(run("info --json --set q=0.25"), 0);
+  const nlohmann::json json = nlohmann::json::parse(output());
+  EXPECT_EQ(json["identifier"], "QR47");
+  EXPECT_EQ(json["version"], 1);
+  EXPECT_EQ(json["programs"], 16);
+  EXPECT_EQ(json["parameters"], 6);
+  EXPECT_EQ(json["inputs"], 2);
+  EXPECT_EQ(json["outputs"], 2);
+  EXPECT_EQ(json["flags"], nlohmann::json::parse(R"(["canMono", "canReplace"])"));
+  EXPECT_EQ(json["parameterList"][1], nlohmann::json::parse(R"({"index": 1, "name": "Q Factor",
+            "value": 0.25, "text": "25", "unit": "%"})"));
+  EXPECT_EQ(json["programList"][0], "--- Default ---");
+  EXPECT_EQ(json["programList"].size(), 16u);
+
+  // The demo's files, each of its length: six seconds of material and half a second of tail.
+  ASSERT_EQ(run("-q demo " + folder + "demo", &errors), 0);
+  EXPECT_EQ(errors, "");
+  EXPECT_EQ(contents(base + "stdout.txt"), "");
+  ASSERT_EQ(shell("ls " + folder + "demo > " + base + "demo.txt"), 0);
+  EXPECT_EQ(contents(base + "demo.txt"),
+            "bandpass.wav\nhighpass.wav\ninput.wav\nlowpass.wav\nnotch.wav\nresponse.png\n");
+  EXPECT_EQ(readFile(folder + "demo/input.wav").left.size(), 264600u);
+  EXPECT_EQ(readFile(folder + "demo/notch.wav").left.size(), 286650u);
+
+  // Found through LXVST_PATH by a qr47 with no module beside it.
+  ASSERT_EQ(shell("mkdir -p " + folder + "bin " + folder + "vst && cp " + kTool + " " + folder +
+                  "bin/ && cp " QR47_MODULE_PATH " " + folder + "vst/"),
+            0);
+  const std::string moved = "HOME=" + folder + " " + folder + "bin/qr47 info";
+  ASSERT_EQ(shell("LXVST_PATH=/nowhere:" + folder + "vst " + moved + " > " + folder + "info.txt"),
+            0);
+  EXPECT_NE(contents(folder + "info.txt").find(folder + "vst/qr47-filter.so"), std::string::npos);
+  EXPECT_EQ(shell("LXVST_PATH=" + folder + "bin " + moved, &errors), 1);
+  EXPECT_NE(errors.find("no qr47-filter.so"), std::string::npos) << errors;
+
+  // The response of a low pass at 5000 Hz, and of the four types overlaid.
   ASSERT_EQ(run("response --csv --set cutoff=0.66666 --set q=0.7"), 0);
-  std::ifstream csv(folder + "stdout.txt");
+  std::istringstream csv(output());
   std::string line;
   std::getline(csv, line);
   EXPECT_EQ(line, "Hz,dB");
-  double hz = 0, db = 0, at5k = 0, at100 = 0;
+  double hz = 0, db = 0, at5k = 0, at100 = 0, at10k = 0;
   char comma;
+  int rows = 0;
   while (csv >> hz >> comma >> db) {
+    ++rows;
     if (std::fabs(hz - 5000) < 80) at5k = db;
     if (std::fabs(hz - 100) < 1.5) at100 = db;
+    if (std::fabs(hz - 10000) < 150) at10k = db;
   }
+  EXPECT_EQ(rows, 534);  // 10 Hz to 22050 Hz, 48 points an octave
   EXPECT_NEAR(hz, 22050, 400);
-  EXPECT_NEAR(at100, 0.0, 0.05);  // a low pass at 5000 Hz
-  EXPECT_NEAR(at5k, -3.0, 0.5);
-  ASSERT_EQ(run("info --json"), 0);
-  std::ifstream json(folder + "stdout.txt");
-  std::stringstream text;
-  text << json.rdbuf();
-  EXPECT_NE(text.str().find("\"identifier\": \"QR47\""), std::string::npos);
-  EXPECT_NE(text.str().find("\"--- Default ---\""), std::string::npos);
+  // The analog prototype 1 / (s^2 + s/Q + 1) with Q 0.7 through the bilinear transform: 0 dB
+  // far below, 20 log10(0.7) at the cutoff, -14.8 dB at 10 kHz (tan(pi f/fs) ratio 2.32).
+  EXPECT_NEAR(at100, 0.0, 0.05);
+  EXPECT_NEAR(at5k, -3.1, 0.2);
+  EXPECT_NEAR(at10k, -14.8, 0.5);
+  ASSERT_EQ(run("response --csv --compare types"), 0);
+  EXPECT_EQ(output().substr(0, output().find('\n')), "Hz,low pass,high pass,band pass,notch");
+  ASSERT_EQ(run("-q response " + folder + "r.svg --set poles=4 --rate 96000", &errors), 0);
+  EXPECT_EQ(errors, "");
+  EXPECT_NE(contents(folder + "r.svg").find("<svg"), std::string::npos);
 }
 
 }  // namespace

@@ -1,18 +1,29 @@
-// A module that is not a usable stereo plug-in, in one of three ways chosen at build time, for
-// checking that a host turns it away.
+// A module that is not the filter, in one of four ways chosen at build time: three that a host
+// must turn away, and a stereo pass-through whose replacing call copies its input and whose
+// accumulating call adds the input negated, so that a file shows which call made it.
 #include <cstring>
 
 #include "effect_record.h"
 
 namespace {
 
-enum Fault { kNoRecord = 1, kWrongSignature = 2, kMonoOutput = 3 };
+enum Fault { kNoRecord = 1, kWrongSignature = 2, kMonoOutput = 3, kPassThrough = 4 };
 
 qr47::EffectRecord record;
 
 std::intptr_t dispatch(qr47::EffectRecord*, std::int32_t, std::int32_t, std::intptr_t, void*,
                        float) {
   return 0;
+}
+
+void copy(qr47::EffectRecord*, float** inputs, float** outputs, std::int32_t frames) {
+  for (int c = 0; c < 2; ++c) std::memcpy(outputs[c], inputs[c], sizeof(float) * frames);
+}
+
+void addNegated(qr47::EffectRecord*, float** inputs, float** outputs, std::int32_t frames) {
+  for (int c = 0; c < 2; ++c) {
+    for (int i = 0; i < frames; ++i) outputs[c][i] -= inputs[c][i];
+  }
 }
 
 }  // namespace
@@ -25,5 +36,11 @@ extern "C" __attribute__((visibility("default"))) qr47::EffectRecord* VSTPluginM
   record.dispatchEntry = dispatch;
   record.inputCount = 1;
   record.outputCount = 1;
+  if (QR47_FAKE_FAULT == kPassThrough) {
+    record.inputCount = record.outputCount = 2;
+    record.flags = 16;  // can replace
+    record.processReplaceEntry = copy;
+    record.processAddEntry = addNegated;
+  }
   return &record;
 }
