@@ -51,6 +51,12 @@ class PluginInstance {
   std::string parameterText(int index);
   std::string parameterUnit(int index);
   std::string programName();
+  // What the plug-in says of itself; empty texts, or 0, when it does not answer.
+  std::string effectName() { return text(kEffectName, 0); }
+  std::string vendor() { return text(kVendorString, 0); }
+  std::string product() { return text(kProductString, 0); }
+  std::intptr_t vendorVersion() { return dispatch(kVendorVersion); }
+  std::intptr_t category() { return dispatch(kPlugCategory); }
   int program();
   void selectProgram(int program);
 

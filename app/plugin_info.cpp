@@ -1,6 +1,7 @@
 #include "plugin_info.h"
 
 #include <cstdio>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <vector>
 
@@ -50,6 +51,22 @@ std::vector<std::string> programNames(PluginInstance& plugin) {
   return names;
 }
 
+// The names of the interface's plug-in categories, by number.
+constexpr const char* kCategoryNames[] = {"unknown",     "effect",  "instrument",  "analysis",
+                                          "mastering",   "spatial", "room effect", "surround",
+                                          "restoration", "offline", "shell",       "generator"};
+
+std::string categoryName(std::intptr_t category) {
+  if (category < 0 || category >= static_cast<std::intptr_t>(std::size(kCategoryNames))) {
+    return "unknown";
+  }
+  return kCategoryNames[category];
+}
+
+std::string orNone(const std::string& text) {
+  return text.empty() ? "-" : text;
+}
+
 std::string padded(const std::string& text, std::size_t width) {
   return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
@@ -62,6 +79,10 @@ void printInfo(PluginInstance& plugin, const std::string& path, std::ostream& ou
   for (const std::string& name : flagNames(record.flags))
     flags += (flags.empty() ? "" : " ") + name;
   out << "Plug-in      " << path << "\n"
+      << "Name         " << orNone(plugin.effectName()) << "   vendor " << orNone(plugin.vendor())
+      << "   product " << orNone(plugin.product()) << "\n"
+      << "Category     " << categoryName(plugin.category()) << "   vendor version "
+      << plugin.vendorVersion() << "\n"
       << "Identifier   '" << fourCharacterText(record.uniqueId) << "'   version " << record.version
       << "\n"
       << "Programs     " << record.programCount << "   parameters " << record.parameterCount
@@ -95,6 +116,11 @@ void printInfoJson(PluginInstance& plugin, const std::string& path, std::ostream
   const EffectRecord& record = plugin.record();
   nlohmann::ordered_json json;
   json["path"] = path;
+  json["name"] = plugin.effectName();
+  json["vendor"] = plugin.vendor();
+  json["product"] = plugin.product();
+  json["category"] = categoryName(plugin.category());
+  json["vendorVersion"] = plugin.vendorVersion();
   json["identifier"] = fourCharacterText(record.uniqueId);
   json["version"] = record.version;
   json["programs"] = record.programCount;

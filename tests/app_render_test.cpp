@@ -460,7 +460,8 @@ TEST_F(Tool, InfoResponseAndTheModuleSearch) {
   // --program comes before --set, and the texts are those of the settings.
   ASSERT_EQ(run("info --set cutoff=0.5 --program 0 --set type=notch"), 0);
   for (const char* line :
-       {"Identifier   'QR47'   version 1\n",
+       {"Name         QR47   vendor QR47 Project   product QR47 Filter\n",
+        "Category     effect   vendor version 1\n", "Identifier   'QR47'   version 1\n",
         "Programs     16   parameters 6   inputs 2   outputs 2\n",
         "Flags        canMono canReplace\n", " 0  Cutoff         0.5       2950      Hz\n",
         " 2  Filter Type    0.75      notch", " 0  --- Default ---\n", "15  Init 15\n"}) {
@@ -471,6 +472,9 @@ TEST_F(Tool, InfoResponseAndTheModuleSearch) {
       << output();
   ASSERT_EQ(run("info --json --set q=0.25"), 0);
   const nlohmann::json json = nlohmann::json::parse(output());
+  EXPECT_EQ(json["name"], "QR47");
+  EXPECT_EQ(json["product"], "QR47 Filter");
+  EXPECT_EQ(json["category"], "effect");
   EXPECT_EQ(json["identifier"], "QR47");
   EXPECT_EQ(json["version"], 1);
   EXPECT_EQ(json["programs"], 16);
