@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace qr47 {
 namespace {
@@ -13,6 +15,26 @@ bool hasRunAway(const RunawayGuard& guard, const BiquadSection::History& history
 
 bool hasRunAway(const RunawayGuard& guard, const ResonantLowpass::State& state) {
   return guard.hasRunAway(state.stage1) || guard.hasRunAway(state.stage2);
+}
+
+// The largest magnitude in a channel, as the bits of a float: the bits of magnitudes, compared as
+// integers, order them as numbers, and the loop vectorizes. A NaN gives bits above infinity's.
+std::int32_t peakBits(const float* samples, std::int32_t count) {
+  constexpr std::int32_t kMagnitudeBits = 0x7FFFFFFF;
+  std::int32_t peak = 0;
+  for (std::int32_t i = 0; i < count; ++i) {
+    std::int32_t bits;
+    std::memcpy(&bits, &samples[i], sizeof bits);
+    peak = std::max(peak, bits & kMagnitudeBits);
+  }
+  return peak;
+}
+
+float inputPeak(const float* left, const float* right, std::int32_t count) {
+  const std::int32_t bits = std::max(peakBits(left, count), peakBits(right, count));
+  float peak;
+  std::memcpy(&peak, &bits, sizeof peak);
+  return peak;
 }
 
 template <typename State>
@@ -66,11 +88,10 @@ void FilterCore::process(const FilterSettings::Loop& settings, const float* cons
   BiquadSection::History h1l = firstLeft, h1r = firstRight, h2l = secondLeft, h2r = secondRight;
   ResonantLowpass::State lpl = lowLeft, lpr = lowRight;
   const bool mixLowpass = s.mixGain > 0.0f;
-  float inputPeak = 0.0f;
+  const float peak = inputPeak(in0, in1, sampleFrames);
   for (std::int32_t i = 0; i < sampleFrames; ++i) {
     const float dryLeft = in0[i];
     const float dryRight = in1[i];
-    inputPeak = std::max(inputPeak, std::max(std::fabs(dryLeft), std::fabs(dryRight)));
     float l = s.first.process(h1l, dryLeft);
     float r = s.first.process(h1r, dryRight);
     if (s.fourPoles) {
@@ -97,7 +118,7 @@ void FilterCore::process(const FilterSettings::Loop& settings, const float* cons
   secondRight = h2r;
   lowLeft = lpl;
   lowRight = lpr;
-  guard.feed(inputPeak, sampleFrames, s.sampleRate);
+  guard.feed(peak, sampleFrames, s.sampleRate);
   clearRunawayState();
 }
 
