@@ -3,16 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cutoff_curve.h"
+
 namespace qr47 {
 namespace {
-
-// The cutoff curve, in Hz: three segments over the parameter range, bounded by these thresholds.
-constexpr float kCutoffLowHz = 900.0f;
-constexpr float kCutoffMidHz = 5000.0f;
-constexpr float kCutoffHighHz = 20000.0f;
-constexpr float kFirstThreshold = 0.33333f;
-constexpr float kSecondThreshold = 0.66666f;
-constexpr float kLowestSegmentOffset = 0.1f;
 
 constexpr float kLowestQ = 0.01f;
 constexpr float kLowpassQScale = 0.99f;

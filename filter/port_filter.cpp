@@ -4,16 +4,10 @@
 #include <cmath>
 #include <limits>
 
+#include "cutoff_curve.h"
+
 namespace qr47 {
 namespace {
-
-// The cutoff curve's segments in Hz (the curve of the host values) and its thresholds.
-constexpr double kLowHz = 900.0;
-constexpr double kMidHz = 5000.0;
-constexpr double kHighHz = 20000.0;
-constexpr double kFirstThreshold = 0.33333f;
-constexpr double kSecondThreshold = 0.66666f;
-constexpr double kLowestSegmentOffset = 0.1f;
 
 constexpr double kPercent = 100.0;
 constexpr double kTypeStep = 0.25;
@@ -29,12 +23,13 @@ float cutoffFor(double hz) {
   if (hz <= kCutoffHzRange.minimum) return 0.0f;
   if (hz >= kCutoffHzRange.maximum) return 1.0f;
   double value;
-  if (hz < kLowHz) {
-    value = hz * kFirstThreshold / kLowHz - kLowestSegmentOffset;
-  } else if (hz < kMidHz) {
-    value = kFirstThreshold + (hz - kLowHz) * kFirstThreshold / (kMidHz - kLowHz);
+  if (hz < kCutoffLowHz) {
+    value = hz * kFirstThreshold / kCutoffLowHz - kLowestSegmentOffset;
+  } else if (hz < kCutoffMidHz) {
+    value = kFirstThreshold + (hz - kCutoffLowHz) * kFirstThreshold / (kCutoffMidHz - kCutoffLowHz);
   } else {
-    value = kSecondThreshold + (hz - kMidHz) * kFirstThreshold / (kHighHz - kMidHz);
+    value =
+        kSecondThreshold + (hz - kCutoffMidHz) * kFirstThreshold / (kCutoffHighHz - kCutoffMidHz);
   }
   return static_cast<float>(std::clamp(value, 0.0, 1.0));
 }

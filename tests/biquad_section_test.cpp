@@ -7,24 +7,13 @@
 #include <cstring>
 #include <random>
 
+#include "float_bits.h"
+
 namespace qr47 {
 namespace {
 
-// Float values are compared by their bits, given as literals: the expected values come from an
-// independent transcription of the arithmetic (tests/golden/reference_model.py), not from this
-// code.
-float fromBits(std::uint32_t bits) {
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
-std::uint32_t bitsOf(double value) {
-  const auto narrow = static_cast<float>(value);
-  std::uint32_t bits;
-  std::memcpy(&bits, &narrow, sizeof bits);
-  return bits;
-}
+// Expected values are literal bit patterns from an independent transcription of the arithmetic
+// (tests/golden/reference_model.py), not from this code.
 
 BiquadSection sectionFor(float hz, float q, FilterType type) {
   BiquadSection section;

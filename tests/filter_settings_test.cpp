@@ -6,21 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "float_bits.h"
+
 namespace qr47 {
 namespace {
-
-float fromBits(std::uint32_t bits) {
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
-std::uint32_t bitsOf(double value) {
-  const auto narrow = static_cast<float>(value);
-  std::uint32_t bits;
-  std::memcpy(&bits, &narrow, sizeof bits);
-  return bits;
-}
 
 // The cutoff curve's table, bit for bit: the normalised cutoff and the Hz it shows. Expected
 // values from the independent transcription in tests/golden/reference_model.py.

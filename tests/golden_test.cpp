@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "effect_record.h"
+#include "lcg_noise.h"
 
 namespace qr47 {
 namespace {
@@ -56,17 +57,6 @@ std::intptr_t host(EffectRecord*, std::int32_t request, std::int32_t, std::intpt
   return request == 1 ? 2400 : 0;  // the host's version
 }
 
-class Noise {
- public:
-  float next() {
-    state = state * 1664525u + 1013904223u;
-    return static_cast<float>(static_cast<std::int32_t>(state)) * (1.0f / 2147483648.0f);
-  }
-
- private:
-  std::uint32_t state = 47;
-};
-
 class Digest {
  public:
   void add(const std::vector<float>& samples) {
@@ -80,7 +70,7 @@ class Digest {
 
 std::uint64_t run(ModuleMain entry, const char* steps) {
   EffectRecord* r = entry(host);
-  Noise noise;
+  LcgNoise noise;
   Digest digest;
   std::istringstream tokens(steps);
   std::string token;

@@ -6,14 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "float_bits.h"
+
 namespace qr47 {
 namespace {
-
-std::uint32_t bitsOf(float value) {
-  std::uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
 
 // Feedback q / (1 - c) + q without a limit: about -30921 just above c = 1. Expected values from
 // the independent transcription in tests/golden/reference_model.py.

@@ -16,6 +16,7 @@
 
 #include "effect_record.h"
 #include "interface_numbers.h"
+#include "lcg_noise.h"
 
 namespace {
 
@@ -39,18 +40,6 @@ qr47::ModuleMain loadEntry(const char* path) {
 #endif
   return entry;
 }
-
-// The same numbers on every platform: a 32-bit linear congruential generator.
-class Noise {
- public:
-  float next() {
-    state_ = state_ * 1664525u + 1013904223u;
-    return static_cast<float>(static_cast<std::int32_t>(state_)) * (1.0f / 2147483648.0f);
-  }
-
- private:
-  std::uint32_t state_ = 47;
-};
 
 class Log {
  public:
@@ -119,7 +108,7 @@ int main(int argc, char** argv) {
   logTexts(r, log);
 
   // Blocks of varying length in both modes, with parameter, program and rate changes between.
-  Noise noise;
+  LcgNoise noise;
   std::vector<float> in0(1024), in1(1024), out0(1024), out1(1024);
   float* inputs[] = {in0.data(), in1.data()};
   float* outputs[] = {out0.data(), out1.data()};
