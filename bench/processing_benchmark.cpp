@@ -3,6 +3,8 @@
 // same run. Ends with a table of ratios to the kernels (medians when repeated).
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
+#include <ladspa.h>
+#include <lv2/core/lv2.h>
 
 #include <cstdio>
 #include <map>
@@ -210,6 +212,64 @@ void selectProgram(benchmark::State& state) {
   Module::close(r);
 }
 
+// The LV2 and LADSPA modules, loaded as their hosts load them: controls 0 to 5, audio 6 to 9.
+// The configuration's settings in the ports' units (2950 Hz is Cutoff 0.5).
+template <typename Connect>
+void connectPorts(Connect connect, const Configuration& c, float* controls, Buffers& buffers) {
+  const float ports[] = {
+      2950.0f, 70.0f, 0.0f, c.poles >= 0.5f ? 4.0f : 2.0f, c.additionalLp * 100.0f, 0.0f};
+  for (int i = 0; i < kParameterCount; ++i) {
+    controls[i] = ports[i];
+    connect(i, &controls[i]);
+  }
+  connect(6, buffers.inputs[0]);
+  connect(7, buffers.inputs[1]);
+  connect(8, buffers.outputs[0]);
+  connect(9, buffers.outputs[1]);
+}
+
+void lv2Processing(benchmark::State& state, Configuration c, int block) {
+  void* handle = dlopen(QR47_LV2_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+  auto entry =
+      handle ? reinterpret_cast<LV2_Descriptor_Function>(dlsym(handle, "lv2_descriptor")) : nullptr;
+  if (!entry) return state.SkipWithError("cannot load " QR47_LV2_MODULE_PATH);
+  const LV2_Descriptor* d = entry(0);
+  const LV2_Feature* features[] = {nullptr};
+  LV2_Handle plugin = d->instantiate(d, 44100.0, "", features);
+  Buffers buffers(block);
+  float controls[kParameterCount];
+  connectPorts([&](std::uint32_t port, float* data) { d->connect_port(plugin, port, data); }, c,
+               controls, buffers);
+  d->activate(plugin);
+  for (auto _ : state) {
+    d->run(plugin, block);
+    benchmark::ClobberMemory();
+  }
+  perFrame(state, block);
+  d->cleanup(plugin);
+}
+
+void ladspaProcessing(benchmark::State& state, Configuration c, int block) {
+  void* handle = dlopen(QR47_LADSPA_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+  auto entry =
+      handle ? reinterpret_cast<LADSPA_Descriptor_Function>(dlsym(handle, "ladspa_descriptor"))
+             : nullptr;
+  if (!entry) return state.SkipWithError("cannot load " QR47_LADSPA_MODULE_PATH);
+  const LADSPA_Descriptor* d = entry(0);
+  LADSPA_Handle plugin = d->instantiate(d, 44100);
+  Buffers buffers(block);
+  float controls[kParameterCount];
+  connectPorts([&](unsigned long port, float* data) { d->connect_port(plugin, port, data); }, c,
+               controls, buffers);
+  d->activate(plugin);
+  for (auto _ : state) {
+    d->run(plugin, block);
+    benchmark::ClobberMemory();
+  }
+  perFrame(state, block);
+  d->cleanup(plugin);
+}
+
 void createAndClose(benchmark::State& state) {
   for (auto _ : state) {
     EffectRecord* r = module().create();
@@ -243,8 +303,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
           printRow(kind + suffix, limit);
         }
       }
-      printRow(std::string("Module/SilenceAfterSignal/") + c.name + "/512",
-               nsPerFrame_[std::string("Module/Replace/") + c.name + "/512"], "signal");
+      const double vst = nsPerFrame_[std::string("Module/Replace/") + c.name + "/512"];
+      printRow(std::string("Module/SilenceAfterSignal/") + c.name + "/512", vst, "signal");
+      printRow(std::string("Lv2/") + c.name + "/512", vst, "VST");
+      printRow(std::string("Ladspa/") + c.name + "/512", vst, "VST");
     }
   }
 
@@ -275,6 +337,10 @@ void registerAll() {
     benchmark::RegisterBenchmark(
         (std::string("Module/SilenceAfterSignal/") + c.name + "/512").c_str(),
         moduleSilenceAfterSignal, c);
+    benchmark::RegisterBenchmark((std::string("Lv2/") + c.name + "/512").c_str(), lv2Processing, c,
+                                 512);
+    benchmark::RegisterBenchmark((std::string("Ladspa/") + c.name + "/512").c_str(),
+                                 ladspaProcessing, c, 512);
   }
   const char* names[] = {"Cutoff", "QFactor", "FilterType", "PoleNumber", "AdditionalLp", "Boost"};
   for (std::int32_t i = 0; i < kParameterCount; ++i) {
