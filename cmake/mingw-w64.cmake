@@ -5,8 +5,10 @@ set(QR47_WINDOWS_ARCH x86_64 CACHE STRING "x86_64 or i686")
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QR47_WINDOWS_ARCH)
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR ${QR47_WINDOWS_ARCH})
-set(CMAKE_C_COMPILER ${QR47_WINDOWS_ARCH}-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER ${QR47_WINDOWS_ARCH}-w64-mingw32-g++)
+# The POSIX thread model: the control surface uses std::mutex, which the win32 model of this
+# GCC lacks. Its thread library is linked statically like the rest of the runtime.
+set(CMAKE_C_COMPILER ${QR47_WINDOWS_ARCH}-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QR47_WINDOWS_ARCH}-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER ${QR47_WINDOWS_ARCH}-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${QR47_WINDOWS_ARCH}-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
