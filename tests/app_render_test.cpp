@@ -55,8 +55,9 @@ class Tool : public ::testing::Test {
     if (errors) *errors = contents(log);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  int run(const std::string& arguments, std::string* errors = nullptr) {
-    return shell(kTool + " " + arguments + " > " + base + "stdout.txt", errors);
+  int run(const std::string& arguments, std::string* errors = nullptr,
+          const std::string& before = "") {
+    return shell(before + kTool + " " + arguments + " > " + base + "stdout.txt", errors);
   }
   std::string output() { return contents(base + "stdout.txt"); }
 
@@ -296,10 +297,13 @@ TEST_F(Tool, BadInvocationsAreRefusedAndLeaveNothing) {
     std::string arguments;
     int status;
     std::string named;
+    std::string before = "";  // shell commands that set the scene
   };
   const Case cases[] = {
       {"render " + folder + "missing.wav " + out, 1, "missing.wav"},
       {"render " + in + "/dev/full --type au", 1, "cannot write /dev/full"},
+      // A write that fails midway, past a file size limit, stops every thread.
+      {"render " + in + out + " --tail 10", 1, "cannot write", "trap '' XFSZ; ulimit -f 100; "},
       {"render " + folder + "three.wav " + out, 2, "3 channels"},
       {"render " + in + folder + "no/such/out.wav", 2, "no folder"},
       {"render " + in + folder + "sub", 2, "is a folder"},
@@ -339,7 +343,7 @@ TEST_F(Tool, BadInvocationsAreRefusedAndLeaveNothing) {
   };
   for (const Case& c : cases) {
     std::string errors;
-    EXPECT_EQ(run(c.arguments, &errors), c.status) << c.arguments;
+    EXPECT_EQ(run(c.arguments, &errors, c.before), c.status) << c.arguments;
     EXPECT_NE(errors.find(c.named), std::string::npos) << c.arguments << ": " << errors;
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
     EXPECT_EQ(listing(), before) << c.arguments;
