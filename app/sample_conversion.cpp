@@ -49,18 +49,19 @@ double SampleConverter::uniform() {
 
 void SampleConverter::convert(const float* in, std::int32_t* out, std::size_t count) {
   // Clipped first (a NaN from a careless plug-in becomes silence), then rounded to nearest even
-  // by the sum with a constant whose last bit is worth one: exact below 2^51. Two loops, so
-  // that the one without dither becomes vector code.
-  const auto step = [this](double value) {
-    value = value > highest_ ? highest_ : value;
-    value = value < lowest_ ? lowest_ : value;
+  // by the sum with a constant whose last bit is worth one: exact below 2^51. Two loops, the
+  // limits held in locals, so that the one without dither becomes vector code.
+  const double scale = scale_, lowest = lowest_, highest = highest_, shift = shift_;
+  const auto step = [=](double value) {
+    value = value > highest ? highest : value;
+    value = value < lowest ? lowest : value;
     value = value == value ? value : 0.0;
-    return static_cast<std::int32_t>(((value + kRounder) - kRounder) * shift_);
+    return static_cast<std::int32_t>(((value + kRounder) - kRounder) * shift);
   };
   if (dither_) {
-    for (std::size_t i = 0; i < count; ++i) out[i] = step(in[i] * scale_ + (uniform() - uniform()));
+    for (std::size_t i = 0; i < count; ++i) out[i] = step(in[i] * scale + (uniform() - uniform()));
   } else {
-    for (std::size_t i = 0; i < count; ++i) out[i] = step(in[i] * scale_);
+    for (std::size_t i = 0; i < count; ++i) out[i] = step(in[i] * scale);
   }
 }
 
