@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <regex>
+#include <sstream>
 #include <stdexcept>
 
 #include "file_names.h"
@@ -42,12 +42,17 @@ bool isFloat(int format) {
 long long framesInHeader(SNDFILE* file, long long frames) {
   std::vector<char> log(kLogBytes);
   sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
-  static const std::regex kShortData(R"((data|SSND) *: *(\d+) *\(should be (\d+)\))");
-  std::cmatch match;
-  if (frames <= 0 || !std::regex_search(log.data(), match, kShortData)) return frames;
-  const long long promised = std::stoll(match[2]);
-  const long long present = std::stoll(match[3]);
-  if (promised <= present || present <= 0) return frames;
+  long long promised = 0, present = 0;
+  std::istringstream lines(log.data());
+  for (std::string line; std::getline(lines, line);) {
+    char chunk[8] = {};
+    if (std::sscanf(line.c_str(), "%7s : %lld (should be %lld)", chunk, &promised, &present) == 3 &&
+        (std::strcmp(chunk, "data") == 0 || std::strcmp(chunk, "SSND") == 0)) {
+      break;
+    }
+    promised = present = 0;
+  }
+  if (frames <= 0 || promised <= present || present <= 0) return frames;
   return frames + (promised - present) * frames / present;
 }
 

@@ -65,6 +65,7 @@ class AudioWriter {
   AudioWriter(const AudioWriter&) = delete;
   AudioWriter& operator=(const AudioWriter&) = delete;
 
+  int channels() const { return channels_; }
   void write(const float* left, const float* right, int frames);
   void commit();  // closes the file and, for a file written beside, gives it its name
 

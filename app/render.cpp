@@ -3,22 +3,76 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <exception>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "chunk_queue.h"
 
 namespace qr47 {
 namespace {
 
-float peakOf(const float* samples, int count, float peak) {
-  for (int i = 0; i < count; ++i) peak = std::max(peak, std::fabs(samples[i]));
-  return peak;
-}
+// Frames moved through the threads at a time (rounded to whole blocks), and chunks in flight:
+// enough for reading, processing and writing to overlap, few enough to stay in the caches.
+constexpr int kChunkFrames = 1 << 14;
+constexpr std::size_t kChunkCount = 4;
 
-long long clippedIn(const float* samples, int count) {
-  long long clipped = 0;
-  for (int i = 0; i < count; ++i) clipped += std::fabs(samples[i]) > 1.0f ? 1 : 0;
-  return clipped;
-}
+// Two channels of input and output for a run of whole blocks.
+struct Chunk {
+  std::vector<float> in0, in1, out0, out1;
+  int frames = 0;
+  long long start = 0;  // the first frame's place in the stream
+};
+
+// Levels read on the bits of a float: with the sign cleared, the larger magnitude has the larger
+// pattern as a signed integer. Four at a time in vector registers (SSE2 has no integer maximum
+// for the compiler to use on its own). NaNs count as nothing.
+constexpr std::int32_t kMagnitudeBits = 0x7FFFFFFF;
+constexpr std::int32_t kInfinityBits = 0x7F800000;
+constexpr std::int32_t kFullScaleBits = 0x3F800000;  // 1.0f
+constexpr int kLanes = 4;
+using Lanes = std::int32_t __attribute__((vector_size(kLanes * sizeof(std::int32_t))));
+
+struct Levels {
+  std::int32_t peakBits = 0;
+  long long clipped = 0;  // magnitudes beyond full scale
+
+  void measure(const float* samples, int count) {
+    Lanes peak = {}, beyond = {};
+    int i = 0;
+    for (; i + kLanes <= count; i += kLanes) {
+      Lanes bits;
+      std::memcpy(&bits, samples + i, sizeof bits);
+      bits &= kMagnitudeBits;
+      bits &= bits <= kInfinityBits;  // comparisons give all ones or zero
+      const Lanes larger = bits > peak;
+      peak = (bits & larger) | (peak & ~larger);
+      beyond -= bits > kFullScaleBits;
+    }
+    for (int lane = 0; lane < kLanes; ++lane) add(peak[lane], beyond[lane]);
+    for (; i < count; ++i) {
+      std::int32_t bits;
+      std::memcpy(&bits, samples + i, sizeof bits);
+      bits &= kMagnitudeBits;
+      bits = bits > kInfinityBits ? 0 : bits;
+      add(bits, bits > kFullScaleBits ? 1 : 0);
+    }
+  }
+  void add(std::int32_t bits, std::int32_t beyond) {
+    peakBits = std::max(peakBits, bits);
+    clipped += beyond;
+  }
+  float peak() const {
+    float value;
+    std::memcpy(&value, &peakBits, sizeof value);
+    return value;
+  }
+};
 
 std::string decibelsFullScale(float peak) {
   if (!(peak > 0.0f)) return "-inf dBFS";
@@ -60,48 +114,116 @@ RenderSummary render(PluginInstance& plugin, const std::string& inputPath,
   AudioWriter writer(outputPath, reader.sampleRate(), reader.channels(), reader.format(),
                      options.output);
 
+  // Chunks hold whole blocks, so the plug-in's blocks fall where a block-by-block render's do.
   const int block = options.blockSize;
-  std::vector<float> in0(block), in1(block), out0(block), out1(block);
-  float* const inputs[2] = {in0.data(), in1.data()};
-  float* const outputs[2] = {out0.data(), out1.data()};
-  const auto tailFrames =
-      static_cast<long long>(std::llround(options.tailSeconds * reader.sampleRate()));
-  const long long totalFrames = reader.frames() + tailFrames;
-  long long tailLeft = tailFrames;
-
-  RenderSummary summary;
-  summary.sampleRate = reader.sampleRate();
-  const auto start = std::chrono::steady_clock::now();
-  int lastPercent = -1;
-  for (;;) {
-    // After the input ends, silence lets the filter ring out for the tail asked for; blocks stay
-    // full-sized across the join, as a host's would.
-    int frames = reader.read(in0.data(), in1.data(), block);
-    summary.inputFrames += frames;
-    const auto silent = static_cast<int>(std::min<long long>(block - frames, tailLeft));
-    std::fill(in0.begin() + frames, in0.begin() + frames + silent, 0.0f);
-    std::fill(in1.begin() + frames, in1.begin() + frames + silent, 0.0f);
-    tailLeft -= silent;
-    frames += silent;
-    if (frames == 0) break;
-    const double now = static_cast<double>(summary.frames) / reader.sampleRate();
-    for (const Automation& automation : options.automations) {
-      plugin.setParameter(automation.index, automation.valueAt(now));
-    }
-    plugin.process(inputs, outputs, frames, options.accumulate);
-    writer.write(out0.data(), out1.data(), frames);
-
-    summary.peakIn = peakOf(in1.data(), frames, peakOf(in0.data(), frames, summary.peakIn));
-    summary.peakOut = peakOf(out1.data(), frames, peakOf(out0.data(), frames, summary.peakOut));
-    summary.clipped += clippedIn(out0.data(), frames) + clippedIn(out1.data(), frames);
-    summary.frames += frames;
-    if (options.showProgress && totalFrames > 0) {
-      const auto percent = static_cast<int>(summary.frames * 100 / totalFrames);
-      if (percent != lastPercent) showProgress(summary.frames, totalFrames);
-      lastPercent = percent;
+  const int chunkFrames = block * std::max(1, kChunkFrames / block);
+  std::vector<Chunk> chunks(kChunkCount);
+  for (Chunk& chunk : chunks) {
+    for (auto* channel : {&chunk.in0, &chunk.in1, &chunk.out0, &chunk.out1}) {
+      channel->assign(chunkFrames, 0.0f);
     }
   }
+  ChunkQueue<Chunk> empty(kChunkCount), read(kChunkCount), processed(kChunkCount);
+  for (Chunk& chunk : chunks) empty.push(&chunk);
+
+  const int rate = reader.sampleRate();
+  const auto tailFrames = static_cast<long long>(std::llround(options.tailSeconds * rate));
+  const long long totalFrames = reader.frames() + tailFrames;
+  RenderSummary summary;
+  summary.sampleRate = rate;
+  std::exception_ptr failure;
+  std::mutex failureMutex;
+  const auto fail = [&] {
+    {
+      std::lock_guard<std::mutex> lock(failureMutex);
+      if (!failure) failure = std::current_exception();
+    }
+    for (auto* queue : {&empty, &read, &processed}) queue->stop();
+  };
+  const auto start = std::chrono::steady_clock::now();
+
+  // Reading and decoding: the input, then the silence of the tail, in full chunks to the end.
+  std::thread reading([&] {
+    try {
+      long long position = 0, tailLeft = tailFrames;
+      while (Chunk* chunk = empty.pop()) {
+        int frames = 0;
+        while (frames < chunkFrames) {
+          const int got = reader.read(chunk->in0.data() + frames, chunk->in1.data() + frames,
+                                      chunkFrames - frames);
+          if (got == 0) break;
+          frames += got;
+        }
+        summary.inputFrames += frames;
+        const auto silent = static_cast<int>(std::min<long long>(chunkFrames - frames, tailLeft));
+        std::fill_n(chunk->in0.begin() + frames, silent, 0.0f);
+        std::fill_n(chunk->in1.begin() + frames, silent, 0.0f);
+        tailLeft -= silent;
+        chunk->frames = frames + silent;
+        chunk->start = position;
+        position += chunk->frames;
+        if (chunk->frames > 0) read.push(chunk);
+        if (chunk->frames < chunkFrames) break;
+      }
+      read.close();
+    } catch (...) {
+      fail();
+    }
+  });
+
+  // Encoding and writing, with the output's peak and clipped count.
+  std::thread writing([&] {
+    try {
+      int lastPercent = -1;
+      while (Chunk* chunk = processed.pop()) {
+        const int frames = chunk->frames;
+        writer.write(chunk->out0.data(), chunk->out1.data(), frames);
+        summary.frames += frames;
+        empty.push(chunk);
+        if (options.showProgress && totalFrames > 0) {
+          const auto percent = static_cast<int>(summary.frames * 100 / totalFrames);
+          if (percent != lastPercent) showProgress(summary.frames, totalFrames);
+          lastPercent = percent;
+        }
+      }
+    } catch (...) {
+      fail();
+    }
+  });
+
+  // The plug-in, on this thread, one block at a time in order, automation set at each block.
+  Levels levelsIn, levelsOut;
+  try {
+    while (Chunk* chunk = read.pop()) {
+      for (int offset = 0; offset < chunk->frames; offset += block) {
+        const int frames = std::min(block, chunk->frames - offset);
+        const double now = static_cast<double>(chunk->start + offset) / rate;
+        for (const Automation& automation : options.automations) {
+          plugin.setParameter(automation.index, automation.valueAt(now));
+        }
+        float* const inputs[2] = {chunk->in0.data() + offset, chunk->in1.data() + offset};
+        float* const outputs[2] = {chunk->out0.data() + offset, chunk->out1.data() + offset};
+        plugin.process(inputs, outputs, frames, options.accumulate);
+      }
+      // Measured here, where the plug-in leaves time to spare, rather than on the other core.
+      levelsIn.measure(chunk->in0.data(), chunk->frames);
+      levelsIn.measure(chunk->in1.data(), chunk->frames);
+      levelsOut.measure(chunk->out0.data(), chunk->frames);
+      if (writer.channels() == 2) levelsOut.measure(chunk->out1.data(), chunk->frames);
+      processed.push(chunk);
+    }
+    processed.close();
+  } catch (...) {
+    fail();
+  }
+  reading.join();
+  writing.join();
+  if (failure) std::rethrow_exception(failure);
+
   writer.commit();
+  summary.peakIn = levelsIn.peak();
+  summary.peakOut = levelsOut.peak();
+  summary.clipped = levelsOut.clipped;
   summary.promisedFrames = std::max(reader.promisedFrames(), reader.frames());
   if (options.showProgress) std::fprintf(stderr, "\r");
   summary.wallSeconds =

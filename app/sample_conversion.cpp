@@ -11,6 +11,7 @@ namespace {
 // A fixed seed: the same render gives the same file every time.
 constexpr std::uint64_t kDitherSeed = 0x5172'3437'0000'0001ULL;
 constexpr int kWordBits = 32;
+constexpr double kRounder = 0x1.8p52;
 
 }  // namespace
 
@@ -34,7 +35,7 @@ SampleConverter::SampleConverter(int bits, bool dither)
     : scale_(std::ldexp(1.0, bits - 1)),
       lowest_(-scale_),
       highest_(scale_ - 1.0),
-      shift_(kWordBits - bits),
+      shift_(std::ldexp(1.0, kWordBits - bits)),
       dither_(dither),
       state_(kDitherSeed) {}
 
@@ -47,13 +48,20 @@ double SampleConverter::uniform() {
 }
 
 void SampleConverter::convert(const float* in, std::int32_t* out, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    double value = in[i] * scale_;
-    if (dither_) value += uniform() - uniform();
-    if (std::isnan(value)) value = 0.0;  // from a careless plug-in; silence, not undefined
-    const double step = std::clamp(std::nearbyint(value), lowest_, highest_);
-    out[i] =
-        static_cast<std::int32_t>(static_cast<std::int64_t>(step) * (std::int64_t{1} << shift_));
+  // Clipped first (a NaN from a careless plug-in becomes silence), then rounded to nearest even
+  // by the sum with a constant whose last bit is worth one: exact below 2^51. Two loops, the
+  // limits held in locals, so that the one without dither becomes vector code.
+  const double scale = scale_, lowest = lowest_, highest = highest_, shift = shift_;
+  const auto step = [=](double value) {
+    value = value > highest ? highest : value;
+    value = value < lowest ? lowest : value;
+    value = value == value ? value : 0.0;
+    return static_cast<std::int32_t>(((value + kRounder) - kRounder) * shift);
+  };
+  if (dither_) {
+    for (std::size_t i = 0; i < count; ++i) out[i] = step(in[i] * scale + (uniform() - uniform()));
+  } else {
+    for (std::size_t i = 0; i < count; ++i) out[i] = step(in[i] * scale);
   }
 }
 

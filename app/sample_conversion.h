@@ -23,7 +23,7 @@ class SampleConverter {
 
   double scale_;
   double lowest_, highest_;
-  int shift_;
+  double shift_;  // 2^(32 - bits): from steps to the top of a 32-bit word
   bool dither_;
   std::uint64_t state_;
 };

@@ -10,14 +10,20 @@ namespace {
 enum Fault { kNoRecord = 1, kWrongSignature = 2, kMonoOutput = 3, kPassThrough = 4 };
 
 qr47::EffectRecord record;
+std::intptr_t blockSize = 0;
 
-std::intptr_t dispatch(qr47::EffectRecord*, std::int32_t, std::int32_t, std::intptr_t, void*,
-                       float) {
+std::intptr_t dispatch(qr47::EffectRecord*, std::int32_t opcode, std::int32_t, std::intptr_t value,
+                       void*, float) {
+  if (opcode == 11) blockSize = value;  // the host's block size
   return 0;
 }
 
+// Silence for a call longer than the block size the host gave: hosts must say it first.
 void copy(qr47::EffectRecord*, float** inputs, float** outputs, std::int32_t frames) {
-  for (int c = 0; c < 2; ++c) std::memcpy(outputs[c], inputs[c], sizeof(float) * frames);
+  for (int c = 0; c < 2; ++c) {
+    std::memcpy(outputs[c], inputs[c], sizeof(float) * frames);
+    if (frames > blockSize) std::memset(outputs[c], 0, sizeof(float) * frames);
+  }
 }
 
 void addNegated(qr47::EffectRecord*, float** inputs, float** outputs, std::int32_t frames) {
