@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "filter_core.h"
 
@@ -11,7 +12,7 @@ namespace {
 constexpr double kSilence = 3.1622776601683795e-5;  // -90 dB
 constexpr double kLongestTailSeconds = 10.0;
 // Past this many samples the response is not followed further: the answer is the longest tail.
-constexpr std::int64_t kLongestRun = std::int64_t{1} << 22;
+constexpr std::int64_t kLongestRun = std::int64_t{1} << 20;
 constexpr std::int32_t kBlock = 256;
 
 // What the states can still bring to the output: each section's recursion at most three times
@@ -26,7 +27,10 @@ double reach(const FilterCore& core, const FilterSettings::Loop& settings) {
 // The filter is run on an impulse, block by block, until what its states hold can no longer
 // reach -90 dB; the tail ends after the last output sample at or above that level.
 std::int32_t tailLength(const FilterSettings::Loop& settings) {
-  const auto longest = static_cast<std::int64_t>(kLongestTailSeconds * settings.sampleRate);
+  // The answer is a 32-bit count, whatever the rate.
+  constexpr double kLargestAnswer = std::numeric_limits<std::int32_t>::max();
+  const auto longest = static_cast<std::int64_t>(
+      std::min(kLongestTailSeconds * settings.sampleRate, kLargestAnswer));
   FilterCore core;
   float input[kBlock] = {1.0f};
   float left[kBlock], right[kBlock];

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -66,9 +67,13 @@ std::intptr_t dispatch(EffectRecord* r, std::int32_t opcode, std::int32_t index,
   return r->dispatchEntry(r, opcode, index, value, pointer, opt);
 }
 
+// Instances fed more than full scale at some time: a stable filter may then ring beyond what a
+// float holds, and only the instances fed full scale alone must give finite output.
+std::set<EffectRecord*> fedLoud;
+
 // A command with a buffer of exactly the size it may fill, or with the text it reads.
 void command(EffectRecord*& r, FuzzedDataProvider& data) {
-  const std::int32_t opcode = data.ConsumeBool() ? data.ConsumeIntegralInRange<std::int32_t>(0, 26)
+  const std::int32_t opcode = data.ConsumeBool() ? data.ConsumeIntegralInRange<std::int32_t>(0, 58)
                                                  : data.ConsumeIntegral<std::int32_t>();
   const std::int32_t index = anIndex(data);
   const auto value = data.ConsumeIntegral<std::intptr_t>();
@@ -87,6 +92,17 @@ void command(EffectRecord*& r, FuzzedDataProvider& data) {
     case opcode::kParameterName:
       bytes = kNameBytes;
       break;
+    case opcode::kProgramNameIndexed:
+      bytes = 24;
+      break;
+    case opcode::kEffectName:
+      bytes = 32;
+      break;
+    case opcode::kVendorString:
+    case opcode::kProductString:
+      bytes = 64;
+      break;
+    case opcode::kCanDo:
     case opcode::kRenameProgram: {
       const std::string name = data.ConsumeRandomLengthString(64);
       auto text = std::make_unique<char[]>(name.size() + 1);
@@ -100,6 +116,7 @@ void command(EffectRecord*& r, FuzzedDataProvider& data) {
       return;
     }
     case opcode::kClose:
+      fedLoud.erase(r);
       dispatch(r, opcode, index, value, nullptr, opt);
       r = qr47::pluginMain(host);
       return;
@@ -132,7 +149,8 @@ void process(EffectRecord* r, FuzzedDataProvider& data) {
   } else {
     r->processAddEntry(r, inputs, outputs, frames);
   }
-  if (!fullScale) return;
+  if (!fullScale) fedLoud.insert(r);
+  if (fedLoud.count(r) != 0) return;
   for (std::size_t i = 0; i < size; ++i) {
     if (!std::isfinite(outputs[0][i]) || !std::isfinite(outputs[1][i])) __builtin_trap();
   }
@@ -142,6 +160,7 @@ void process(EffectRecord* r, FuzzedDataProvider& data) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
   FuzzedDataProvider data(bytes, size);
+  fedLoud.clear();
   std::vector<EffectRecord*> instances{qr47::pluginMain(host)};
   while (data.remaining_bytes() > 0) {
     EffectRecord*& r = instances[data.ConsumeIntegralInRange<std::size_t>(0, instances.size() - 1)];
