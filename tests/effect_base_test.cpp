@@ -162,3 +162,28 @@ TEST(EntryFunctions, CloseCallsCloseThenDestroysAndAnswersOne) {
 
 }  // namespace
 }  // namespace qr47
+
+namespace qr47 {
+namespace {
+
+// The record's offsets on both kinds of platform as the interface gives them, so that a wrong
+// number for the other platform fails here too, not only in its own build.
+TEST(RecordLayout, OffsetsOfBothPointerWidths) {
+  struct Case {
+    const RecordLayout& layout;
+    std::size_t offsets[17];
+  };
+  const Case cases[] = {
+      {kLayout32, {4, 8, 12, 16, 20, 36, 40, 44, 48, 60, 64, 68, 72, 76, 80, 84, 144}},
+      {kLayout64, {8, 16, 24, 32, 40, 56, 64, 72, 80, 92, 96, 104, 112, 116, 120, 128, 192}},
+  };
+  static_assert(sizeof(RecordLayout) == 17 * sizeof(std::size_t));
+  for (const Case& c : cases) {
+    std::size_t actual[17];
+    std::memcpy(actual, &c.layout, sizeof actual);
+    for (int i = 0; i < 17; ++i) EXPECT_EQ(actual[i], c.offsets[i]) << c.offsets[16] << " " << i;
+  }
+}
+
+}  // namespace
+}  // namespace qr47
