@@ -17,24 +17,20 @@ bool hasRunAway(const RunawayGuard& guard, const ResonantLowpass::State& state) 
   return guard.hasRunAway(state.stage1) || guard.hasRunAway(state.stage2);
 }
 
-// The largest magnitude in a channel, as the bits of a float: the bits of magnitudes, compared as
-// integers, order them as numbers, and the loop vectorizes. A NaN gives bits above infinity's.
-std::int32_t peakBits(const float* samples, std::int32_t count) {
+// The magnitude of a sample as the bits of a float: compared as integers, they order magnitudes
+// as numbers. Integer work runs beside the recursions' floating-point chain at no cost; a NaN
+// gives bits above infinity's.
+std::int32_t magnitudeBits(const float& sample) {
   constexpr std::int32_t kMagnitudeBits = 0x7FFFFFFF;
-  std::int32_t peak = 0;
-  for (std::int32_t i = 0; i < count; ++i) {
-    std::int32_t bits;
-    std::memcpy(&bits, &samples[i], sizeof bits);
-    peak = std::max(peak, bits & kMagnitudeBits);
-  }
-  return peak;
+  std::int32_t bits;
+  std::memcpy(&bits, &sample, sizeof bits);
+  return bits & kMagnitudeBits;
 }
 
-float inputPeak(const float* left, const float* right, std::int32_t count) {
-  const std::int32_t bits = std::max(peakBits(left, count), peakBits(right, count));
-  float peak;
-  std::memcpy(&peak, &bits, sizeof peak);
-  return peak;
+float fromBits(std::int32_t bits) {
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
 }
 
 template <typename State>
@@ -88,10 +84,11 @@ void FilterCore::process(const FilterSettings::Loop& settings, const float* cons
   BiquadSection::History h1l = firstLeft, h1r = firstRight, h2l = secondLeft, h2r = secondRight;
   ResonantLowpass::State lpl = lowLeft, lpr = lowRight;
   const bool mixLowpass = s.mixGain > 0.0f;
-  const float peak = inputPeak(in0, in1, sampleFrames);
+  std::int32_t peakBits = 0;
   for (std::int32_t i = 0; i < sampleFrames; ++i) {
     const float dryLeft = in0[i];
     const float dryRight = in1[i];
+    peakBits = std::max(peakBits, std::max(magnitudeBits(in0[i]), magnitudeBits(in1[i])));
     float l = s.first.process(h1l, dryLeft);
     float r = s.first.process(h1r, dryRight);
     if (s.fourPoles) {
@@ -118,7 +115,7 @@ void FilterCore::process(const FilterSettings::Loop& settings, const float* cons
   secondRight = h2r;
   lowLeft = lpl;
   lowRight = lpr;
-  guard.feed(peak, sampleFrames, s.sampleRate);
+  guard.feed(fromBits(peakBits), sampleFrames, s.sampleRate);
   clearRunawayState();
 }
 
