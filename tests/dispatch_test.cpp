@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "interface_numbers.h"
 #include "mock_effect.h"
 
@@ -18,6 +20,21 @@ TEST(Dispatch, UnhandledOpcodesAnswerZeroAndCallNothing) {
   EXPECT_CALL(effect, destroyed());
   for (std::int32_t opcode : {16, 17, 18, 20, 21, 25, 100, -1, INT32_MIN, INT32_MAX}) {
     EXPECT_EQ(effect.dispatch(opcode, 1, 1, nullptr, 1.0f), 0) << opcode;
+  }
+}
+
+// The questions beyond the first 25 commands, asked of an effect that answers none of them: the
+// bridge says "unknown" (0) and writes nothing, except the vendor version, which is the record's
+// version, and the interface version.
+TEST(Dispatch, QuestionsAnEffectDoesNotAnswer) {
+  StrictMock<MockEffect> effect;
+  EXPECT_CALL(effect, destroyed());
+  const std::pair<std::int32_t, std::intptr_t> answers[] = {
+      {26, 0}, {29, 0}, {35, 0}, {45, 0}, {47, 0}, {48, 0}, {49, 1}, {51, 0}, {52, 0}, {58, 2400}};
+  for (auto [opcode, answer] : answers) {
+    char text[80] = "untouched";
+    EXPECT_EQ(effect.dispatch(opcode, 2, 0, text, 0.0f), answer) << opcode;
+    EXPECT_STREQ(text, "untouched") << opcode;
   }
 }
 
