@@ -64,7 +64,6 @@ class PluginInstance {
   void setBlockSize(int frames) { dispatch(kBlockSize, 0, frames); }
   void open() { dispatch(kOpen); }
   void resume() { dispatch(kSuspendResume, 0, 1); }
-  void suspend() { dispatch(kSuspendResume, 0, 0); }
 
   // Two input and two output channels, in the replacing mode or accumulated into zeroed outputs
   // (also what a plug-in without the canReplace flag gets).

@@ -58,6 +58,7 @@ void makeInput(const std::string& path, int rate, int format, double seconds) {
 
 struct Run {
   double seconds;
+  double cpuSeconds;  // user and system, on every core
   long peakKiB;
 };
 
@@ -84,7 +85,8 @@ Run timed(std::vector<std::string> words) {
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     throw std::runtime_error(words[0] + " failed");
   }
-  return {seconds, usage.ru_maxrss};
+  const auto cpu = [](const timeval& time) { return time.tv_sec + time.tv_usec * 1e-6; };
+  return {seconds, cpu(usage.ru_utime) + cpu(usage.ru_stime), usage.ru_maxrss};
 }
 
 double median(std::vector<double> values) {
@@ -114,10 +116,12 @@ int main(int argc, char** argv) {
        {"cutoff=0.5", "poles=4", "lp=0.5"}},
       {"96 kHz 24-bit, 2 poles", 96000, SF_FORMAT_WAV | SF_FORMAT_PCM_24, {"cutoff=0.5"}},
   };
-  std::printf("%.0f s of stereo noise in %s, %d alternating runs each, median wall time\n\n",
-              seconds, folder.c_str(), runs);
-  std::printf("%-34s %10s %10s %8s %12s %12s\n", "job", "qr47 (s)", "sox (s)", "ratio", "qr47 peak",
-              "sox peak");
+  std::printf(
+      "%.0f s of stereo noise in %s, %d alternating runs each: median wall time, their ratio,\n"
+      "median processor time (user and system, all cores), peak resident memory\n\n",
+      seconds, folder.c_str(), runs);
+  std::printf("%-34s %9s %9s %7s %9s %9s %12s %12s\n", "job", "qr47 (s)", "sox (s)", "ratio",
+              "qr47 cpu", "sox cpu", "qr47 peak", "sox peak");
   try {
     int lastRate = 0, lastFormat = 0;
     const std::string input = base + "-in.wav", output = base + "-out.wav";
@@ -134,19 +138,21 @@ int main(int argc, char** argv) {
       }
       std::vector<std::string> sox = {"sox", input, output};
       sox.insert(sox.end(), kSox.begin(), kSox.end());
-      std::vector<double> ours, theirs;
+      std::vector<double> ours, theirs, ourCpu, theirCpu;
       long ourPeak = 0, theirPeak = 0;
       for (int run = 0; run < runs; ++run) {
         const Run a = timed(render);
         const Run b = timed(sox);
         ours.push_back(a.seconds);
         theirs.push_back(b.seconds);
+        ourCpu.push_back(a.cpuSeconds);
+        theirCpu.push_back(b.cpuSeconds);
         ourPeak = std::max(ourPeak, a.peakKiB);
         theirPeak = std::max(theirPeak, b.peakKiB);
       }
-      std::printf("%-34s %10.3f %10.3f %7.2fx %9.1f MiB %8.1f MiB\n", job.name, median(ours),
-                  median(theirs), median(ours) / median(theirs), ourPeak / 1024.0,
-                  theirPeak / 1024.0);
+      std::printf("%-34s %9.3f %9.3f %6.2fx %9.3f %9.3f %8.1f MiB %8.1f MiB\n", job.name,
+                  median(ours), median(theirs), median(ours) / median(theirs), median(ourCpu),
+                  median(theirCpu), ourPeak / 1024.0, theirPeak / 1024.0);
       std::fflush(stdout);
     }
     std::remove(input.c_str());

@@ -153,11 +153,16 @@ TEST(Titles, NumbersAreTidied) {
 }
 
 TEST(SampleFormats, NamesAreRecognised) {
-  EXPECT_EQ(parseSampleFormat("16-bit"), SampleFormat::kPcm16);
-  EXPECT_EQ(parseSampleFormat("24-bit"), SampleFormat::kPcm24);
-  EXPECT_EQ(parseSampleFormat("Float"), SampleFormat::kFloat);
-  EXPECT_EQ(parseSampleFormat("pcm16"), SampleFormat::kPcm16);
-  EXPECT_THROW(parseSampleFormat("8-bit"), std::invalid_argument);
+  const std::pair<const char*, SampleFormat> cases[] = {
+      {"16-bit", SampleFormat::kPcm16}, {"pcm16", SampleFormat::kPcm16},
+      {"16", SampleFormat::kPcm16},     {"24-bit", SampleFormat::kPcm24},
+      {"PCM 24", SampleFormat::kPcm24}, {"24", SampleFormat::kPcm24},
+      {"Float", SampleFormat::kFloat},  {"32f", SampleFormat::kFloat},
+      {"float32", SampleFormat::kFloat}};
+  for (const auto& [name, format] : cases) EXPECT_EQ(parseSampleFormat(name), format) << name;
+  for (const char* bad : {"8-bit", "32", "", "double"}) {
+    EXPECT_THROW(parseSampleFormat(bad), std::invalid_argument) << bad;
+  }
 }
 
 }  // namespace

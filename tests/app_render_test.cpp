@@ -1,5 +1,6 @@
 // The qr47 tool end to end: files it writes, checked sample by sample against the module driven
 // directly or against a pass-through module whose output is known exactly, and what it refuses.
+#include <cairo.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sndfile.h>
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -23,6 +25,7 @@
 #include "audio_file.h"
 #include "automation.h"
 #include "plugin_host.h"
+#include "response.h"
 
 namespace qr47 {
 namespace {
@@ -378,8 +381,11 @@ TEST_F(Tool, OutputsOfEveryKind) {
 
   std::ofstream(folder + "target.wav") << "old";
   ASSERT_EQ(chmod((folder + "target.wav").c_str(), 0600), 0);
-  ASSERT_EQ(symlink("target.wav", (folder + "link.wav").c_str()), 0);
+  ASSERT_EQ(symlink((folder + "target.wav").c_str(), (folder + "absolute.wav").c_str()), 0);
+  ASSERT_EQ(symlink("absolute.wav", (folder + "link.wav").c_str()), 0);
   ASSERT_EQ(run(render + folder + "link.wav"), 0);
+  ASSERT_EQ(lstat((folder + "absolute.wav").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISLNK(status.st_mode));
   ASSERT_EQ(lstat((folder + "link.wav").c_str(), &status), 0);
   EXPECT_TRUE(S_ISLNK(status.st_mode));
   ASSERT_EQ(stat((folder + "target.wav").c_str(), &status), 0);
@@ -539,6 +545,36 @@ TEST_F(Tool, InfoResponseAndTheModuleSearch) {
   ASSERT_EQ(run("-q response " + folder + "r.svg --set poles=4 --rate 96000", &errors), 0);
   EXPECT_EQ(errors, "");
   EXPECT_NE(contents(folder + "r.svg").find("<svg"), std::string::npos);
+
+  // The title: the other settings as the plug-in shows them, numbers tidied, and the rate.
+  PluginModule module(QR47_MODULE_PATH);
+  RenderOptions fourPoles;
+  fourPoles.settings = {{3, 1.0f}};
+  PluginInstance plugin(module);
+  const ResponsePlot plot =
+      measureResponses(module, 48000.0f, fourPoles, parameterTableOf(plugin), {"type=notch"});
+  EXPECT_EQ(plot.title,
+            "Cutoff 20000 Hz, Q Factor 70 %, Pole Number 4 poles, Additional LP Off, 18dB Boost 0 "
+            "dB; at 48000 Hz");
+  EXPECT_EQ(plot.curves.at(0).label, "notch");
+
+  // The curve is drawn inside the plot: many pixels of its colour (26, 89, 191) there.
+  ASSERT_EQ(run("response " + folder + "r.png"), 0);
+  cairo_surface_t* picture = cairo_image_surface_create_from_png((folder + "r.png").c_str());
+  ASSERT_EQ(cairo_surface_status(picture), CAIRO_STATUS_SUCCESS);
+  const unsigned char* pixels = cairo_image_surface_get_data(picture);
+  const int stride = cairo_image_surface_get_stride(picture);
+  int blue = 0;
+  for (int y = 64; y < 524; ++y) {
+    for (int x = 70; x < 970; ++x) {
+      std::uint32_t pixel;
+      std::memcpy(&pixel, pixels + y * stride + 4 * x, sizeof pixel);
+      const int r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
+      blue += std::abs(r - 26) < 8 && std::abs(g - 89) < 8 && std::abs(b - 191) < 8 ? 1 : 0;
+    }
+  }
+  cairo_surface_destroy(picture);
+  EXPECT_GT(blue, 800);
 }
 
 }  // namespace
