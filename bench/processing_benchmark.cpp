@@ -212,20 +212,27 @@ void selectProgram(benchmark::State& state) {
   Module::close(r);
 }
 
-// The LV2 and LADSPA modules, loaded as their hosts load them: controls 0 to 5, audio 6 to 9.
-// The configuration's settings in the ports' units (2950 Hz is Cutoff 0.5).
-template <typename Connect>
-void connectPorts(Connect connect, const Configuration& c, float* controls, Buffers& buffers) {
-  const float ports[] = {
-      2950.0f, 70.0f, 0.0f, c.poles >= 0.5f ? 4.0f : 2.0f, c.additionalLp * 100.0f, 0.0f};
-  for (int i = 0; i < kParameterCount; ++i) {
-    controls[i] = ports[i];
-    connect(i, &controls[i]);
+// The LV2 and LADSPA modules, loaded as their hosts load them: controls 0 to 5 with the
+// configuration's settings in the ports' units (2950 Hz is Cutoff 0.5), audio 6 to 9. Both
+// interfaces' descriptors have the same operations.
+template <typename Descriptor, typename Handle>
+void portProcessing(benchmark::State& state, const Configuration& c, int block, const Descriptor* d,
+                    Handle plugin) {
+  Buffers buffers(block);
+  float controls[] = {2950.0f, 70.0f, 0.0f, c.poles >= 0.5f ? 4.0f : 2.0f, c.additionalLp * 100.0f,
+                      0.0f};
+  for (int i = 0; i < kParameterCount; ++i) d->connect_port(plugin, i, &controls[i]);
+  for (int channel = 0; channel < 2; ++channel) {
+    d->connect_port(plugin, 6 + channel, buffers.inputs[channel]);
+    d->connect_port(plugin, 8 + channel, buffers.outputs[channel]);
   }
-  connect(6, buffers.inputs[0]);
-  connect(7, buffers.inputs[1]);
-  connect(8, buffers.outputs[0]);
-  connect(9, buffers.outputs[1]);
+  d->activate(plugin);
+  for (auto _ : state) {
+    d->run(plugin, block);
+    benchmark::ClobberMemory();
+  }
+  perFrame(state, block);
+  d->cleanup(plugin);
 }
 
 void lv2Processing(benchmark::State& state, Configuration c, int block) {
@@ -235,18 +242,7 @@ void lv2Processing(benchmark::State& state, Configuration c, int block) {
   if (!entry) return state.SkipWithError("cannot load " QR47_LV2_MODULE_PATH);
   const LV2_Descriptor* d = entry(0);
   const LV2_Feature* features[] = {nullptr};
-  LV2_Handle plugin = d->instantiate(d, 44100.0, "", features);
-  Buffers buffers(block);
-  float controls[kParameterCount];
-  connectPorts([&](std::uint32_t port, float* data) { d->connect_port(plugin, port, data); }, c,
-               controls, buffers);
-  d->activate(plugin);
-  for (auto _ : state) {
-    d->run(plugin, block);
-    benchmark::ClobberMemory();
-  }
-  perFrame(state, block);
-  d->cleanup(plugin);
+  portProcessing(state, c, block, d, d->instantiate(d, 44100.0, "", features));
 }
 
 void ladspaProcessing(benchmark::State& state, Configuration c, int block) {
@@ -256,18 +252,7 @@ void ladspaProcessing(benchmark::State& state, Configuration c, int block) {
              : nullptr;
   if (!entry) return state.SkipWithError("cannot load " QR47_LADSPA_MODULE_PATH);
   const LADSPA_Descriptor* d = entry(0);
-  LADSPA_Handle plugin = d->instantiate(d, 44100);
-  Buffers buffers(block);
-  float controls[kParameterCount];
-  connectPorts([&](unsigned long port, float* data) { d->connect_port(plugin, port, data); }, c,
-               controls, buffers);
-  d->activate(plugin);
-  for (auto _ : state) {
-    d->run(plugin, block);
-    benchmark::ClobberMemory();
-  }
-  perFrame(state, block);
-  d->cleanup(plugin);
+  portProcessing(state, c, block, d, d->instantiate(d, 44100));
 }
 
 void createAndClose(benchmark::State& state) {

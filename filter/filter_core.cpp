@@ -88,7 +88,7 @@ void FilterCore::process(const FilterSettings::Loop& settings, const float* cons
   for (std::int32_t i = 0; i < sampleFrames; ++i) {
     const float dryLeft = in0[i];
     const float dryRight = in1[i];
-    peakBits = std::max(peakBits, std::max(magnitudeBits(in0[i]), magnitudeBits(in1[i])));
+    peakBits = std::max(peakBits, std::max(magnitudeBits(dryLeft), magnitudeBits(dryRight)));
     float l = s.first.process(h1l, dryLeft);
     float r = s.first.process(h1r, dryRight);
     if (s.fourPoles) {
