@@ -90,11 +90,19 @@ AudioReader::~AudioReader() {
 }
 
 int AudioReader::read(float* left, float* right, int frames) {
-  interleaved_.resize(static_cast<std::size_t>(frames) * info_.channels);
+  // A mono file is read straight into the left channel; the loops use locals only, so that they
+  // become vector code.
+  if (info_.channels == 1) {
+    const auto got = static_cast<int>(sf_readf_float(file_, left, frames));
+    std::copy_n(left, got, right);
+    return got;
+  }
+  interleaved_.resize(2 * static_cast<std::size_t>(frames));
+  const float* samples = interleaved_.data();
   const auto got = static_cast<int>(sf_readf_float(file_, interleaved_.data(), frames));
   for (int i = 0; i < got; ++i) {
-    left[i] = interleaved_[static_cast<std::size_t>(i) * info_.channels];
-    right[i] = interleaved_[static_cast<std::size_t>(i) * info_.channels + info_.channels - 1];
+    left[i] = samples[2 * i];
+    right[i] = samples[2 * i + 1];
   }
   return got;
 }
@@ -162,9 +170,14 @@ void AudioWriter::discard() {
 void AudioWriter::write(const float* left, const float* right, int frames) {
   const std::size_t count = static_cast<std::size_t>(frames) * channels_;
   interleaved_.resize(count);
-  for (int i = 0; i < frames; ++i) {
-    interleaved_[static_cast<std::size_t>(i) * channels_] = left[i];
-    if (channels_ == 2) interleaved_[2 * static_cast<std::size_t>(i) + 1] = right[i];
+  float* const samples = interleaved_.data();
+  if (channels_ == 2) {
+    for (int i = 0; i < frames; ++i) {
+      samples[2 * i] = left[i];
+      samples[2 * i + 1] = right[i];
+    }
+  } else {
+    std::copy_n(left, frames, samples);
   }
   sf_count_t written;
   if (converter_) {
