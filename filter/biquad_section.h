@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "flush_to_zero.h"
+#include "stereo_sample.h"
 
 namespace qr47 {
 
@@ -25,26 +25,30 @@ class BiquadSection {
   double b1 = 0.0;
   double b2 = 0.0;
 
-  // Previous inputs and outputs of one channel: x1 and y1 one sample back, x2 and y2 two samples
-  // back. Float values, held widened like the coefficients.
-  struct History {
-    double x1, x2;
-    double y1, y2;
+  // Previous inputs and outputs of a channel (or of both, side by side): x1 and y1 one sample
+  // back, x2 and y2 two samples back. Float values, held widened like the coefficients.
+  template <typename Sample>
+  struct HistoryOf {
+    Sample x1, x2;
+    Sample y1, y2;
   };
+  using History = HistoryOf<double>;
 
   void computeCoefficients(float cutoffHz, float q, float sampleRate, FilterType type);
 
   // One sample through the recursion with the given history, which advances.
-  float process(History& history, float x) const;
+  float process(History& history, float x) const {
+    return static_cast<float>(step(history, static_cast<double>(x)));
+  }
+  // The same for a widened float sample, or a stereo pair of them.
+  template <typename Sample>
+  Sample step(HistoryOf<Sample>& history, Sample input) const {
+    const Sample sum =
+        history.x2 * b2 + input * b0 + b1 * history.x1 - a1 * history.y1 - history.y2 * a2;
+    const Sample y = flushedFloat(sum);
+    history = {input, history.x1, y, history.y1};
+    return y;
+  }
 };
-
-inline float BiquadSection::process(History& history, float x) const {
-  const double input = x;
-  const double sum =
-      history.x2 * b2 + input * b0 + b1 * history.x1 - a1 * history.y1 - history.y2 * a2;
-  const float y = flushToZero(static_cast<float>(sum));
-  history = {input, history.x1, y, history.y1};
-  return y;
-}
 
 }  // namespace qr47

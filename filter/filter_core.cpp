@@ -38,6 +38,31 @@ void clearIfRunAway(const RunawayGuard& guard, State& state) {
   if (hasRunAway(guard, state)) state = State{};
 }
 
+// The loop keeps both channels' states side by side in registers; between blocks they are kept
+// apart, in memory that needs no more than a double's alignment.
+BiquadSection::HistoryOf<StereoSample> paired(const BiquadSection::History& left,
+                                              const BiquadSection::History& right) {
+  return {StereoSample{left.x1, right.x1}, StereoSample{left.x2, right.x2},
+          StereoSample{left.y1, right.y1}, StereoSample{left.y2, right.y2}};
+}
+
+void split(const BiquadSection::HistoryOf<StereoSample>& both, BiquadSection::History& left,
+           BiquadSection::History& right) {
+  left = {both.x1[0], both.x2[0], both.y1[0], both.y2[0]};
+  right = {both.x1[1], both.x2[1], both.y1[1], both.y2[1]};
+}
+
+ResonantLowpass::StateOf<StereoSample> paired(const ResonantLowpass::State& left,
+                                              const ResonantLowpass::State& right) {
+  return {StereoSample{left.stage1, right.stage1}, StereoSample{left.stage2, right.stage2}};
+}
+
+void split(const ResonantLowpass::StateOf<StereoSample>& both, ResonantLowpass::State& left,
+           ResonantLowpass::State& right) {
+  left = {both.stage1[0], both.stage2[0]};
+  right = {both.stage1[1], both.stage2[1]};
+}
+
 }  // namespace
 
 void FilterCore::processReplace(const FilterSettings::Loop& settings, const float* const* inputs,
@@ -61,17 +86,16 @@ double FilterCore::stateLevel() const {
         std::max({level, std::fabs(h->x1), std::fabs(h->x2), std::fabs(h->y1), std::fabs(h->y2)});
   }
   for (const ResonantLowpass::State* s : {&lowLeft, &lowRight}) {
-    level = std::max({level, std::fabs(static_cast<double>(s->stage1)),
-                      std::fabs(static_cast<double>(s->stage2))});
+    level = std::max({level, std::fabs(s->stage1), std::fabs(s->stage2)});
   }
   return level;
 }
 
 // Both loops in one: the replacing mode stores each result, the accumulating mode adds it to what
-// the output holds. Both input samples are read before either output is written, so a host that
-// passes the same buffer as input and output still feeds the low-pass the dry signal. The
-// settings are copied in and the states loaded, so that all of them stay in registers over the
-// block whatever the output buffers alias.
+// the output holds. Left and right run side by side through the same arithmetic. Both input samples
+// are read before either output is written, so a host that passes the same buffer as input and
+// output still feeds the low-pass the dry signal. The settings are copied in and the states loaded,
+// so that all of them stay in registers over the block whatever the output buffers alias.
 template <bool kAccumulate>
 void FilterCore::process(const FilterSettings::Loop& settings, const float* const* inputs,
                          float* const* outputs, std::int32_t sampleFrames) {
@@ -81,40 +105,28 @@ void FilterCore::process(const FilterSettings::Loop& settings, const float* cons
   const float* in1 = inputs[1];
   float* out0 = outputs[0];
   float* out1 = outputs[1];
-  BiquadSection::History h1l = firstLeft, h1r = firstRight, h2l = secondLeft, h2r = secondRight;
-  ResonantLowpass::State lpl = lowLeft, lpr = lowRight;
+  BiquadSection::HistoryOf<StereoSample> h1 = paired(firstLeft, firstRight);
+  BiquadSection::HistoryOf<StereoSample> h2 = paired(secondLeft, secondRight);
+  ResonantLowpass::StateOf<StereoSample> lp = paired(lowLeft, lowRight);
   const bool mixLowpass = s.mixGain > 0.0f;
+  const double mixGain = s.mixGain;
+  const double outputGain = s.outputGain;
   std::int32_t peakBits = 0;
   for (std::int32_t i = 0; i < sampleFrames; ++i) {
-    const float dryLeft = in0[i];
-    const float dryRight = in1[i];
-    peakBits = std::max(peakBits, std::max(magnitudeBits(dryLeft), magnitudeBits(dryRight)));
-    float l = s.first.process(h1l, dryLeft);
-    float r = s.first.process(h1r, dryRight);
-    if (s.fourPoles) {
-      l = s.second.process(h2l, l);
-      r = s.second.process(h2r, r);
-    }
-    if (mixLowpass) {
-      l = static_cast<float>(
-          static_cast<double>(s.lowpass.process(lpl, dryLeft, s.lowpassCutoff)) * s.mixGain + l);
-      r = static_cast<float>(
-          static_cast<double>(s.lowpass.process(lpr, dryRight, s.lowpassCutoff)) * s.mixGain + r);
-    }
+    peakBits = std::max(peakBits, std::max(magnitudeBits(in0[i]), magnitudeBits(in1[i])));
+    const StereoSample dry = loadStereo(in0 + i, in1 + i);
+    StereoSample wet = s.first.step(h1, dry);
+    if (s.fourPoles) wet = s.second.step(h2, wet);
+    if (mixLowpass) wet = roundToFloat(s.lowpass.step(lp, dry, s.lowpassCutoff) * mixGain + wet);
     if (kAccumulate) {
-      out0[i] = static_cast<float>(static_cast<double>(l) * s.outputGain + out0[i]);
-      out1[i] = static_cast<float>(static_cast<double>(r) * s.outputGain + out1[i]);
+      storeStereo(wet * outputGain + loadStereo(out0 + i, out1 + i), out0 + i, out1 + i);
     } else {
-      out0[i] = static_cast<float>(static_cast<double>(l) * s.outputGain);
-      out1[i] = static_cast<float>(static_cast<double>(r) * s.outputGain);
+      storeStereo(wet * outputGain, out0 + i, out1 + i);
     }
   }
-  firstLeft = h1l;
-  firstRight = h1r;
-  secondLeft = h2l;
-  secondRight = h2r;
-  lowLeft = lpl;
-  lowRight = lpr;
+  split(h1, firstLeft, firstRight);
+  split(h2, secondLeft, secondRight);
+  split(lp, lowLeft, lowRight);
   guard.feed(fromBits(peakBits), sampleFrames, s.sampleRate);
   clearRunawayState();
 }

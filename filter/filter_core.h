@@ -8,6 +8,7 @@
 #include "filter_settings.h"
 #include "resonant_lowpass.h"
 #include "runaway_guard.h"
+#include "stereo_sample.h"
 
 namespace qr47 {
 
