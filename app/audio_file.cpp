@@ -1,5 +1,7 @@
 #include "audio_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,6 +32,11 @@ int subtypeOf(SampleFormat format) {
       break;
   }
   return 0;
+}
+
+bool isRegularFile(int descriptor) {
+  struct stat status {};
+  return fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
 }
 
 bool isFloat(int format) {
@@ -71,14 +78,26 @@ SampleFormat parseSampleFormat(const std::string& text) {
 }
 
 AudioReader::AudioReader(const std::string& path) {
-  file_ = sf_open(path.c_str(), SFM_READ, &info_);
+  // A regular file is read in large pieces; anything else (standard input, a FIFO, a path that
+  // cannot be opened) the library opens itself and explains.
+  descriptor_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor_ >= 0 && isRegularFile(descriptor_)) {
+    buffer_ = std::make_unique<BufferedFile>(descriptor_, BufferedFile::Use::kReading);
+    file_ = sf_open_virtual(BufferedFile::callbacks(), SFM_READ, &info_, buffer_.get());
+  } else {
+    if (descriptor_ >= 0) close(descriptor_);
+    descriptor_ = -1;
+    file_ = sf_open(path.c_str(), SFM_READ, &info_);
+  }
   if (file_ == nullptr) {
+    if (descriptor_ >= 0) close(descriptor_);
     throw std::runtime_error("cannot read " + path + ": " + sf_strerror(nullptr));
   }
   if (info_.channels < 1 || info_.channels > 2) {
     const int channels = info_.channels;
     sf_close(file_);
     file_ = nullptr;
+    if (descriptor_ >= 0) close(descriptor_);
     throw std::invalid_argument(path + " has " + std::to_string(channels) +
                                 " channels; qr47 renders mono or stereo files");
   }
@@ -87,6 +106,7 @@ AudioReader::AudioReader(const std::string& path) {
 
 AudioReader::~AudioReader() {
   if (file_ != nullptr) sf_close(file_);
+  if (descriptor_ >= 0) close(descriptor_);
 }
 
 int AudioReader::read(float* left, float* right, int frames) {
@@ -145,10 +165,18 @@ AudioWriter::AudioWriter(const std::string& path, int sampleRate, int channels, 
         (output_.standardOutput ? "standard output" : path) +
         ", which cannot seek back to its header (flac, ogg, au or raw can)");
   }
-  file_ = sf_open_fd(descriptor, SFM_WRITE, &info, closeIt ? SF_TRUE : SF_FALSE);
+  // A regular file is written in large pieces; anything else the library writes as it goes.
+  if (isRegularFile(descriptor)) {
+    descriptor_ = descriptor;
+    buffer_ = std::make_unique<BufferedFile>(descriptor, BufferedFile::Use::kWriting);
+    file_ = sf_open_virtual(BufferedFile::callbacks(), SFM_WRITE, &info, buffer_.get());
+  } else {
+    file_ = sf_open_fd(descriptor, SFM_WRITE, &info, closeIt ? SF_TRUE : SF_FALSE);
+  }
   if (file_ == nullptr) {
     const std::string why = sf_strerror(nullptr);
     if (closeIt) close(descriptor);
+    descriptor_ = -1;
     discard();
     throw std::runtime_error("cannot write " + path + ": " + why);
   }
@@ -157,6 +185,7 @@ AudioWriter::AudioWriter(const std::string& path, int sampleRate, int channels, 
 AudioWriter::~AudioWriter() {
   if (file_ != nullptr) {
     sf_close(file_);
+    if (descriptor_ >= 0) close(descriptor_);
     discard();
   }
 }
@@ -198,12 +227,15 @@ void AudioWriter::write(const float* left, const float* right, int frames) {
 void AudioWriter::commit() {
   const int closed = sf_close(file_);
   file_ = nullptr;
-  if (closed != 0) {
-    discard();
-    throw std::runtime_error("cannot write " + output_.path + ": " + sf_error_number(closed));
+  std::string why = closed != 0 ? sf_error_number(closed) : "";
+  if (buffer_ && !buffer_->flush() && why.empty()) why = std::strerror(buffer_->error());
+  if (descriptor_ >= 0 && close(descriptor_) != 0 && why.empty()) why = std::strerror(errno);
+  descriptor_ = -1;
+  if (why.empty() && output_.replace &&
+      std::rename(temporaryPath_.c_str(), output_.target.c_str()) != 0) {
+    why = std::strerror(errno);
   }
-  if (output_.replace && std::rename(temporaryPath_.c_str(), output_.target.c_str()) != 0) {
-    const std::string why = std::strerror(errno);
+  if (!why.empty()) {
     discard();
     throw std::runtime_error("cannot write " + output_.path + ": " + why);
   }

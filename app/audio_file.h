@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "buffered_file.h"
 #include "file_types.h"
 #include "output_target.h"
 #include "sample_conversion.h"
@@ -41,6 +42,8 @@ class AudioReader {
 
  private:
   SF_INFO info_{};
+  int descriptor_ = -1;  // a regular file's, read through buffer_
+  std::unique_ptr<BufferedFile> buffer_;
   SNDFILE* file_ = nullptr;
   long long promised_ = 0;
   std::vector<float> interleaved_;
@@ -74,6 +77,8 @@ class AudioWriter {
 
   OutputTarget output_;
   std::string temporaryPath_;
+  int descriptor_ = -1;  // a regular file's, written through buffer_
+  std::unique_ptr<BufferedFile> buffer_;
   SNDFILE* file_ = nullptr;
   int channels_;
   std::unique_ptr<SampleConverter> converter_;  // null for float samples

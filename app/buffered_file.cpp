@@ -1,0 +1,154 @@
+#include "buffered_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace qr47 {
+namespace {
+
+constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
+// Requests this large are worth a system call of their own.
+constexpr std::size_t kDirectBytes = std::size_t{1} << 16;
+
+// Every byte asked for, up to the end of the file; fewer only at the end or on an error.
+sf_count_t readFully(int descriptor, char* destination, std::size_t bytes) {
+  std::size_t done = 0;
+  while (done < bytes) {
+    const ssize_t got = ::read(descriptor, destination + done, bytes - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return static_cast<sf_count_t>(done);
+}
+
+sf_count_t writeFully(int descriptor, const char* source, std::size_t bytes) {
+  std::size_t done = 0;
+  while (done < bytes) {
+    const ssize_t put = ::write(descriptor, source + done, bytes - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) break;
+    done += static_cast<std::size_t>(put);
+  }
+  return static_cast<sf_count_t>(done);
+}
+
+BufferedFile& self(void* user) {
+  return *static_cast<BufferedFile*>(user);
+}
+
+}  // namespace
+
+void BufferedFile::noteError() {
+  // A write that put nothing and set no errno can only be a full device.
+  if (error_ == 0) error_ = errno != 0 ? errno : ENOSPC;
+}
+
+BufferedFile::BufferedFile(int descriptor, Use use)
+    : descriptor_(descriptor), use_(use), buffer_(kBufferBytes) {
+  offset_ = lseek(descriptor_, 0, SEEK_CUR);
+}
+
+SF_VIRTUAL_IO* BufferedFile::callbacks() {
+  static SF_VIRTUAL_IO io = {
+      [](void* user) { return self(user).length(); },
+      [](sf_count_t offset, int whence, void* user) { return self(user).seek(offset, whence); },
+      [](void* destination, sf_count_t bytes, void* user) {
+        return self(user).read(destination, bytes);
+      },
+      [](const void* source, sf_count_t bytes, void* user) {
+        return self(user).write(source, bytes);
+      },
+      [](void* user) { return self(user).tell(); },
+  };
+  return &io;
+}
+
+bool BufferedFile::flush() {
+  if (use_ == Use::kWriting && filled_ > 0) {
+    const sf_count_t put = writeFully(descriptor_, buffer_.data(), filled_);
+    offset_ += put;
+    if (put != static_cast<sf_count_t>(filled_)) noteError();
+    filled_ = 0;
+  }
+  return error_ == 0;
+}
+
+sf_count_t BufferedFile::length() {
+  if (!flush()) return -1;
+  struct stat status {};
+  if (fstat(descriptor_, &status) != 0) return -1;
+  return status.st_size;
+}
+
+sf_count_t BufferedFile::tell() const {
+  if (use_ == Use::kWriting) return offset_ + static_cast<sf_count_t>(filled_);
+  return offset_ - static_cast<sf_count_t>(filled_ - next_);
+}
+
+sf_count_t BufferedFile::seek(sf_count_t offset, int whence) {
+  sf_count_t target = offset;
+  if (whence == SEEK_CUR) target += tell();
+  if (whence == SEEK_END) {
+    const sf_count_t end = length();
+    if (end < 0) return -1;
+    target += end;
+  }
+  // A seek within what was read keeps the buffer.
+  const sf_count_t bufferStart = offset_ - static_cast<sf_count_t>(filled_);
+  if (use_ == Use::kReading && target >= bufferStart && target <= offset_) {
+    next_ = static_cast<std::size_t>(target - bufferStart);
+    return target;
+  }
+  if (!flush() || lseek(descriptor_, target, SEEK_SET) < 0) return -1;
+  offset_ = target;
+  filled_ = next_ = 0;
+  return target;
+}
+
+sf_count_t BufferedFile::read(void* destination, sf_count_t bytes) {
+  auto* out = static_cast<char*>(destination);
+  auto wanted = static_cast<std::size_t>(bytes);
+  std::size_t done = 0;
+  while (done < wanted) {
+    if (next_ == filled_) {
+      if (wanted - done >= kDirectBytes) {
+        const sf_count_t got = readFully(descriptor_, out + done, wanted - done);
+        offset_ += got;
+        filled_ = next_ = 0;
+        return static_cast<sf_count_t>(done) + got;
+      }
+      const sf_count_t got = readFully(descriptor_, buffer_.data(), buffer_.size());
+      offset_ += got;
+      filled_ = static_cast<std::size_t>(got);
+      next_ = 0;
+      if (got == 0) break;
+    }
+    const std::size_t part = std::min(wanted - done, filled_ - next_);
+    std::memcpy(out + done, buffer_.data() + next_, part);
+    next_ += part;
+    done += part;
+  }
+  return static_cast<sf_count_t>(done);
+}
+
+sf_count_t BufferedFile::write(const void* source, sf_count_t bytes) {
+  const auto* in = static_cast<const char*>(source);
+  const auto size = static_cast<std::size_t>(bytes);
+  if ((size >= kDirectBytes || filled_ + size > buffer_.size()) && !flush()) return 0;
+  if (size >= kDirectBytes) {
+    const sf_count_t put = writeFully(descriptor_, in, size);
+    offset_ += put;
+    if (put != bytes) noteError();
+    return put;
+  }
+  std::memcpy(buffer_.data() + filled_, in, size);
+  filled_ += size;
+  return bytes;
+}
+
+}  // namespace qr47

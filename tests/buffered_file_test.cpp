@@ -1,0 +1,138 @@
+// The buffered file behind libsndfile's virtual I/O, driven through the callbacks as the library
+// drives them, against a plain byte array: pieces of every size around the buffer's and the
+// direct path's limits, seeks back to rewrite a header, seeks within and beyond what was read.
+#include "buffered_file.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace qr47 {
+namespace {
+
+// Around 1 MiB (the buffer) and 64 KiB (a request that bypasses it), and the library's own.
+const std::size_t kPieces[] = {1, 7, 4096, 8192, 65535, 65536, 65537, 300000, 1048575, 1048577};
+
+std::string temporaryPath() {
+  char path[] = "/tmp/qr47-buffered-XXXXXX";
+  const int descriptor = mkstemp(path);
+  close(descriptor);
+  return path;
+}
+
+std::vector<char> contentsOf(const std::string& path) {
+  std::vector<char> bytes;
+  if (FILE* file = std::fopen(path.c_str(), "rb")) {
+    for (int c; (c = std::fgetc(file)) != EOF;) bytes.push_back(static_cast<char>(c));
+    std::fclose(file);
+  }
+  return bytes;
+}
+
+TEST(BufferedFile, WritesWhatALibraryWritesInAnyPieces) {
+  const std::string path = temporaryPath();
+  const int descriptor = open(path.c_str(), O_WRONLY | O_TRUNC);
+  SF_VIRTUAL_IO* io = BufferedFile::callbacks();
+  std::vector<char> expected;
+  {
+    BufferedFile file(descriptor, BufferedFile::Use::kWriting);
+    std::mt19937 random(3);
+    for (int round = 0; round < 3; ++round) {
+      for (std::size_t size : kPieces) {
+        std::vector<char> piece(size);
+        for (char& byte : piece) byte = static_cast<char>(random());
+        ASSERT_EQ(io->write(piece.data(), static_cast<sf_count_t>(size), &file),
+                  static_cast<sf_count_t>(size));
+        expected.insert(expected.end(), piece.begin(), piece.end());
+        ASSERT_EQ(io->tell(&file), static_cast<sf_count_t>(expected.size()));
+      }
+      // A header rewritten at the start, then on at the end, as the library closes a file.
+      const char header[] = "RIFFhead";
+      ASSERT_EQ(io->seek(4, SEEK_SET, &file), 4);
+      ASSERT_EQ(io->write(header, 8, &file), 8);
+      std::copy(header, header + 8, expected.begin() + 4);
+      ASSERT_EQ(io->tell(&file), 12);
+      ASSERT_EQ(io->seek(0, SEEK_END, &file), static_cast<sf_count_t>(expected.size()));
+      ASSERT_EQ(io->get_filelen(&file), static_cast<sf_count_t>(expected.size()));
+    }
+    const char tail[] = "end";
+    ASSERT_EQ(io->write(tail, 3, &file), 3);
+    expected.insert(expected.end(), tail, tail + 3);
+    EXPECT_TRUE(file.flush());
+  }
+  close(descriptor);
+  EXPECT_TRUE(contentsOf(path) == expected);
+  std::remove(path.c_str());
+}
+
+TEST(BufferedFile, ReadsAndSeeksAsAPlainFileWould) {
+  const std::string path = temporaryPath();
+  std::vector<char> bytes(12 * 1048576 + 12345);
+  std::mt19937 random(4);
+  for (char& byte : bytes) byte = static_cast<char>(random());
+  FILE* out = std::fopen(path.c_str(), "wb");
+  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  std::fclose(out);
+
+  const int descriptor = open(path.c_str(), O_RDONLY);
+  SF_VIRTUAL_IO* io = BufferedFile::callbacks();
+  BufferedFile file(descriptor, BufferedFile::Use::kReading);
+  const auto size = static_cast<sf_count_t>(bytes.size());
+  EXPECT_EQ(io->get_filelen(&file), size);
+  sf_count_t position = 0;
+  // Every piece size, then seeks: back within what was read, forward beyond it, from the end.
+  const struct {
+    sf_count_t offset;
+    int whence;
+    sf_count_t target;  // -1: relative to the position before
+  } seeks[] = {{-5, SEEK_CUR, -1},
+               {-70000, SEEK_CUR, -1},
+               {2000000, SEEK_CUR, -1},
+               {12, SEEK_SET, 12},
+               {-100, SEEK_END, size - 100}};
+  for (const auto& seek : seeks) {
+    for (std::size_t piece : kPieces) {
+      std::vector<char> got(piece);
+      const sf_count_t expected = std::min(static_cast<sf_count_t>(piece), size - position);
+      ASSERT_EQ(io->read(got.data(), static_cast<sf_count_t>(piece), &file), expected);
+      ASSERT_TRUE(std::equal(got.begin(), got.begin() + expected, bytes.begin() + position))
+          << piece << " at " << position;
+      position += expected;
+      ASSERT_EQ(io->tell(&file), position);
+      if (position == size) break;
+    }
+    const sf_count_t target = seek.target >= 0 ? seek.target : position + seek.offset;
+    position = target;
+    ASSERT_EQ(io->seek(seek.offset, seek.whence, &file), position);
+  }
+  char last[200];
+  EXPECT_EQ(io->read(last, sizeof last, &file), 100);
+  EXPECT_EQ(io->read(last, sizeof last, &file), 0);
+  close(descriptor);
+  std::remove(path.c_str());
+}
+
+TEST(BufferedFile, AFullDeviceIsReported) {
+  const int descriptor = open("/dev/full", O_WRONLY);
+  ASSERT_GE(descriptor, 0);
+  SF_VIRTUAL_IO* io = BufferedFile::callbacks();
+  {
+    BufferedFile file(descriptor, BufferedFile::Use::kWriting);
+    const std::vector<char> small(100), large(100000);
+    EXPECT_EQ(io->write(small.data(), 100, &file), 100);  // gathered, not yet refused
+    EXPECT_LT(io->write(large.data(), 100000, &file), 100000);
+    EXPECT_FALSE(file.flush());
+    EXPECT_EQ(file.error(), ENOSPC);
+  }
+  close(descriptor);
+}
+
+}  // namespace
+}  // namespace qr47
