@@ -80,7 +80,7 @@ SampleFormat parseSampleFormat(const std::string& text) {
 AudioReader::AudioReader(const std::string& path) {
   // A regular file is read in large pieces; anything else (standard input, a FIFO, a path that
   // cannot be opened) the library opens itself and explains.
-  descriptor_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (path != "-") descriptor_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor_ >= 0 && isRegularFile(descriptor_)) {
     buffer_ = std::make_unique<BufferedFile>(descriptor_, BufferedFile::Use::kReading);
     file_ = sf_open_virtual(BufferedFile::callbacks(), SFM_READ, &info_, buffer_.get());
