@@ -40,48 +40,39 @@ struct Chunk {
   long long start = 0;  // the first frame's place in the stream
 };
 
-// Levels read on the bits of a float: with the sign cleared, the larger magnitude has the larger
-// pattern as a signed integer. Four at a time in vector registers (SSE2 has no integer maximum
-// for the compiler to use on its own). NaNs count as nothing.
+// Peak and clipped count, four samples at a time in vector registers. The magnitude is the
+// sample with its sign bit cleared; "larger ? magnitude : peak" is the processor's own maximum,
+// which keeps the peak when the sample is a NaN, so NaNs count as nothing.
 constexpr std::int32_t kMagnitudeBits = 0x7FFFFFFF;
-constexpr std::int32_t kInfinityBits = 0x7F800000;
-constexpr std::int32_t kFullScaleBits = 0x3F800000;  // 1.0f
+constexpr float kFullScale = 1.0f;
 constexpr int kLanes = 4;
 using Lanes = std::int32_t __attribute__((vector_size(kLanes * sizeof(std::int32_t))));
+using Floats = float __attribute__((vector_size(kLanes * sizeof(float))));
 
 struct Levels {
-  std::int32_t peakBits = 0;
+  float peak = 0.0f;
   long long clipped = 0;  // magnitudes beyond full scale
 
   void measure(const float* samples, int count) {
-    Lanes peak = {}, beyond = {};
+    Floats peaks = {};
+    Lanes beyond = {};
     int i = 0;
     for (; i + kLanes <= count; i += kLanes) {
       Lanes bits;
       std::memcpy(&bits, samples + i, sizeof bits);
-      bits &= kMagnitudeBits;
-      bits &= bits <= kInfinityBits;  // comparisons give all ones or zero
-      const Lanes larger = bits > peak;
-      peak = (bits & larger) | (peak & ~larger);
-      beyond -= bits > kFullScaleBits;
+      const auto magnitude = reinterpret_cast<Floats>(bits & kMagnitudeBits);
+      peaks = magnitude > peaks ? magnitude : peaks;
+      beyond -= magnitude > kFullScale;  // comparisons give all ones or zero
     }
-    for (int lane = 0; lane < kLanes; ++lane) add(peak[lane], beyond[lane]);
+    for (int lane = 0; lane < kLanes; ++lane) add(peaks[lane], beyond[lane]);
     for (; i < count; ++i) {
-      std::int32_t bits;
-      std::memcpy(&bits, samples + i, sizeof bits);
-      bits &= kMagnitudeBits;
-      bits = bits > kInfinityBits ? 0 : bits;
-      add(bits, bits > kFullScaleBits ? 1 : 0);
+      const float magnitude = std::fabs(samples[i]);
+      add(magnitude, magnitude > kFullScale ? 1 : 0);
     }
   }
-  void add(std::int32_t bits, std::int32_t beyond) {
-    peakBits = std::max(peakBits, bits);
+  void add(float magnitude, std::int32_t beyond) {
+    peak = magnitude > peak ? magnitude : peak;
     clipped += beyond;
-  }
-  float peak() const {
-    float value;
-    std::memcpy(&value, &peakBits, sizeof value);
-    return value;
   }
 };
 
@@ -235,8 +226,8 @@ RenderSummary render(PluginInstance& plugin, const std::string& inputPath,
   if (failure) std::rethrow_exception(failure);
 
   writer.commit();
-  summary.peakIn = levelsIn.peak();
-  summary.peakOut = levelsOut.peak();
+  summary.peakIn = levelsIn.peak;
+  summary.peakOut = levelsOut.peak;
   summary.clipped = levelsOut.clipped;
   summary.promisedFrames = std::max(reader.promisedFrames(), reader.frames());
   if (options.showProgress) std::fprintf(stderr, "\r");
