@@ -10,7 +10,9 @@
 namespace qr47 {
 namespace {
 
-constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
+// A quarter of a megabyte: few calls, and memory the system maps only as it is used (a new
+// process pays for every page it touches).
+constexpr std::size_t kBufferBytes = std::size_t{1} << 18;
 // Requests this large are worth a system call of their own.
 constexpr std::size_t kDirectBytes = std::size_t{1} << 16;
 
@@ -49,7 +51,7 @@ void BufferedFile::noteError() {
 }
 
 BufferedFile::BufferedFile(int descriptor, Use use)
-    : descriptor_(descriptor), use_(use), buffer_(kBufferBytes) {
+    : descriptor_(descriptor), use_(use), buffer_(new char[kBufferBytes]) {
   offset_ = lseek(descriptor_, 0, SEEK_CUR);
 }
 
@@ -70,7 +72,7 @@ SF_VIRTUAL_IO* BufferedFile::callbacks() {
 
 bool BufferedFile::flush() {
   if (use_ == Use::kWriting && filled_ > 0) {
-    const sf_count_t put = writeFully(descriptor_, buffer_.data(), filled_);
+    const sf_count_t put = writeFully(descriptor_, buffer_.get(), filled_);
     offset_ += put;
     if (put != static_cast<sf_count_t>(filled_)) noteError();
     filled_ = 0;
@@ -122,14 +124,14 @@ sf_count_t BufferedFile::read(void* destination, sf_count_t bytes) {
         filled_ = next_ = 0;
         return static_cast<sf_count_t>(done) + got;
       }
-      const sf_count_t got = readFully(descriptor_, buffer_.data(), buffer_.size());
+      const sf_count_t got = readFully(descriptor_, buffer_.get(), kBufferBytes);
       offset_ += got;
       filled_ = static_cast<std::size_t>(got);
       next_ = 0;
       if (got == 0) break;
     }
     const std::size_t part = std::min(wanted - done, filled_ - next_);
-    std::memcpy(out + done, buffer_.data() + next_, part);
+    std::memcpy(out + done, buffer_.get() + next_, part);
     next_ += part;
     done += part;
   }
@@ -139,14 +141,14 @@ sf_count_t BufferedFile::read(void* destination, sf_count_t bytes) {
 sf_count_t BufferedFile::write(const void* source, sf_count_t bytes) {
   const auto* in = static_cast<const char*>(source);
   const auto size = static_cast<std::size_t>(bytes);
-  if ((size >= kDirectBytes || filled_ + size > buffer_.size()) && !flush()) return 0;
+  if ((size >= kDirectBytes || filled_ + size > kBufferBytes) && !flush()) return 0;
   if (size >= kDirectBytes) {
     const sf_count_t put = writeFully(descriptor_, in, size);
     offset_ += put;
     if (put != bytes) noteError();
     return put;
   }
-  std::memcpy(buffer_.data() + filled_, in, size);
+  std::memcpy(buffer_.get() + filled_, in, size);
   filled_ += size;
   return bytes;
 }
