@@ -32,14 +32,17 @@ inline double roundToFloat(double value) {
 }
 
 // Rounded to float, with zeros and subnormals made +0.0 as flushToZero does. The test is a
-// branch, nearly always not taken, so that it stays off the recursion's chain of latencies.
+// branch, so that it stays off the recursion's chain of latencies; when both lanes are flushed
+// the result is a fresh zero, which ends the chain, so that silence runs faster than signal.
 inline StereoSample flushedFloat(StereoSample value) {
   constexpr int kExponentBits = 0x7F800000;
   constexpr int kBothLanes = 0x3;
   __m128 narrow = _mm_cvtpd_ps(__m128d(value));
   const __m128i exponent = _mm_and_si128(_mm_castps_si128(narrow), _mm_set1_epi32(kExponentBits));
   const __m128 tiny = _mm_castsi128_ps(_mm_cmpeq_epi32(exponent, _mm_setzero_si128()));
-  if ((_mm_movemask_ps(tiny) & kBothLanes) != 0) narrow = _mm_andnot_ps(tiny, narrow);
+  const int tinyLanes = _mm_movemask_ps(tiny) & kBothLanes;
+  if (tinyLanes == kBothLanes) return StereoSample{};
+  if (tinyLanes != 0) narrow = _mm_andnot_ps(tiny, narrow);
   return StereoSample(_mm_cvtps_pd(narrow));
 }
 inline double flushedFloat(double value) {
