@@ -27,9 +27,6 @@ inline void storeStereo(StereoSample value, float* left, float* right) {
 inline StereoSample roundToFloat(StereoSample value) {
   return StereoSample(_mm_cvtps_pd(_mm_cvtpd_ps(__m128d(value))));
 }
-inline double roundToFloat(double value) {
-  return static_cast<float>(value);
-}
 
 // Rounded to float, with zeros and subnormals made +0.0 as flushToZero does. The test is a
 // branch, so that it stays off the recursion's chain of latencies; when both lanes are flushed

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qr47 {
@@ -120,6 +121,33 @@ TEST(BufferedFile, ReadsAndSeeksAsAPlainFileWould) {
   EXPECT_EQ(io->read(last, sizeof last, &file), 0);
   close(descriptor);
   std::remove(path.c_str());
+}
+
+// A pipe hands out at most what it holds: reads come back short, and must add up to exactly
+// what was asked for, though more is waiting.
+TEST(BufferedFile, ShortReadsAddUp) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  std::vector<char> sent(300000);
+  std::mt19937 random(5);
+  for (char& byte : sent) byte = static_cast<char>(random());
+  std::thread writer([&] {
+    EXPECT_EQ(write(ends[1], sent.data(), sent.size()), static_cast<ssize_t>(sent.size()));
+    close(ends[1]);
+  });
+  std::vector<char> got(sent.size());
+  {
+    BufferedFile file(ends[0], BufferedFile::Use::kReading);
+    EXPECT_EQ(BufferedFile::callbacks()->read(got.data(), 150000, &file), 150000);
+  }
+  for (std::size_t done = 150000; done < got.size();) {
+    const ssize_t more = read(ends[0], got.data() + done, got.size() - done);
+    if (more <= 0) break;
+    done += static_cast<std::size_t>(more);
+  }
+  writer.join();
+  close(ends[0]);
+  EXPECT_TRUE(got == sent);
 }
 
 TEST(BufferedFile, AFullDeviceIsReported) {
