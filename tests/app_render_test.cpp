@@ -432,6 +432,20 @@ TEST_F(Tool, InterruptsLeaveTheOldOutput) {
   }
 }
 
+// A write refused mid-render (here a file size limit) stops all three threads: exit 1, the
+// reason, the temporary file gone and the old output as it was; never a hang.
+TEST_F(Tool, AFailedWriteStopsTheRender) {
+  writeFile(folder + "in.wav", noise(441000, 44100));
+  std::ofstream(folder + "out.wav") << "old";
+  std::string errors;
+  EXPECT_EQ(run("-q render " + folder + "in.wav " + folder + "out.wav", &errors,
+                "trap '' XFSZ; ulimit -f 256; timeout 20 "),
+            1);
+  EXPECT_NE(errors.find("cannot write " + folder + "out.wav"), std::string::npos) << errors;
+  EXPECT_EQ(listing(), "in.wav\nout.wav\n");
+  EXPECT_EQ(contents(folder + "out.wav"), "old");
+}
+
 // File types by extension or --type, each in its own container and sample format.
 TEST_F(Tool, FileTypesByNameOrOption) {
   const Stereo input = noise(500, 48000);
