@@ -150,19 +150,27 @@ TEST(BufferedFile, ShortReadsAddUp) {
   EXPECT_TRUE(got == sent);
 }
 
-TEST(BufferedFile, AFullDeviceIsReported) {
-  const int descriptor = open("/dev/full", O_WRONLY);
-  ASSERT_GE(descriptor, 0);
+// A refused write is reported with the system's reason, once gathered data meets it.
+TEST(BufferedFile, ARefusedWriteIsReportedWithItsReason) {
+  const struct {
+    const char* path;
+    int flags;
+    int error;
+  } cases[] = {{"/dev/full", O_WRONLY, ENOSPC}, {"/dev/null", O_RDONLY, EBADF}};
   SF_VIRTUAL_IO* io = BufferedFile::callbacks();
-  {
-    BufferedFile file(descriptor, BufferedFile::Use::kWriting);
-    const std::vector<char> small(100), large(100000);
-    EXPECT_EQ(io->write(small.data(), 100, &file), 100);  // gathered, not yet refused
-    EXPECT_LT(io->write(large.data(), 100000, &file), 100000);
-    EXPECT_FALSE(file.flush());
-    EXPECT_EQ(file.error(), ENOSPC);
+  for (const auto& c : cases) {
+    const int descriptor = open(c.path, c.flags);
+    ASSERT_GE(descriptor, 0);
+    {
+      BufferedFile file(descriptor, BufferedFile::Use::kWriting);
+      const std::vector<char> small(100), large(100000);
+      EXPECT_EQ(io->write(small.data(), 100, &file), 100) << c.path;  // gathered, not yet refused
+      EXPECT_LT(io->write(large.data(), 100000, &file), 100000) << c.path;
+      EXPECT_FALSE(file.flush()) << c.path;
+      EXPECT_EQ(file.error(), c.error) << c.path;
+    }
+    close(descriptor);
   }
-  close(descriptor);
 }
 
 }  // namespace
