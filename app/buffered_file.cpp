@@ -114,7 +114,7 @@ sf_count_t BufferedFile::seek(sf_count_t offset, int whence) {
 
 sf_count_t BufferedFile::read(void* destination, sf_count_t bytes) {
   auto* out = static_cast<char*>(destination);
-  auto wanted = static_cast<std::size_t>(bytes);
+  const auto wanted = static_cast<std::size_t>(bytes);
   std::size_t done = 0;
   while (done < wanted) {
     if (next_ == filled_) {
