@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -26,11 +27,17 @@ constexpr int kChunkFrames = 1 << 14;
 constexpr std::size_t kChunkCount = 4;
 
 // How far the reading and writing threads stand back from the plug-in's: on a shared core they
-// have time to spare and it has none.
+// have time to spare and it has none. Counted from the niceness the tool was started with.
 constexpr int kHelperNiceness = 10;
+constexpr int kNicest = 19;
 
 void standBack() {
-  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kHelperNiceness);
+  const auto thread = static_cast<id_t>(gettid());
+  errno = 0;
+  const int niceness = getpriority(PRIO_PROCESS, thread);
+  if (errno == 0) {
+    setpriority(PRIO_PROCESS, thread, std::min(niceness + kHelperNiceness, kNicest));
+  }
 }
 
 // Two channels of input and output for a run of whole blocks.
