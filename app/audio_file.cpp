@@ -80,24 +80,21 @@ SampleFormat parseSampleFormat(const std::string& text) {
 AudioReader::AudioReader(const std::string& path) {
   // A regular file is read in large pieces; anything else (standard input, a FIFO, a path that
   // cannot be opened) the library opens itself and explains.
-  if (path != "-") descriptor_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor_ >= 0 && isRegularFile(descriptor_)) {
-    buffer_ = std::make_unique<BufferedFile>(descriptor_, BufferedFile::Use::kReading);
+  const int descriptor = path == "-" ? -1 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor >= 0 && isRegularFile(descriptor)) {
+    buffer_ = std::make_unique<BufferedFile>(descriptor, BufferedFile::Use::kReading);
     file_ = sf_open_virtual(BufferedFile::callbacks(), SFM_READ, &info_, buffer_.get());
   } else {
-    if (descriptor_ >= 0) close(descriptor_);
-    descriptor_ = -1;
+    if (descriptor >= 0) close(descriptor);
     file_ = sf_open(path.c_str(), SFM_READ, &info_);
   }
   if (file_ == nullptr) {
-    if (descriptor_ >= 0) close(descriptor_);
     throw std::runtime_error("cannot read " + path + ": " + sf_strerror(nullptr));
   }
   if (info_.channels < 1 || info_.channels > 2) {
     const int channels = info_.channels;
     sf_close(file_);
     file_ = nullptr;
-    if (descriptor_ >= 0) close(descriptor_);
     throw std::invalid_argument(path + " has " + std::to_string(channels) +
                                 " channels; qr47 renders mono or stereo files");
   }
@@ -106,7 +103,6 @@ AudioReader::AudioReader(const std::string& path) {
 
 AudioReader::~AudioReader() {
   if (file_ != nullptr) sf_close(file_);
-  if (descriptor_ >= 0) close(descriptor_);
 }
 
 int AudioReader::read(float* left, float* right, int frames) {
@@ -166,8 +162,7 @@ AudioWriter::AudioWriter(const std::string& path, int sampleRate, int channels, 
         ", which cannot seek back to its header (flac, ogg, au or raw can)");
   }
   // A regular file is written in large pieces; anything else the library writes as it goes.
-  if (isRegularFile(descriptor)) {
-    descriptor_ = descriptor;
+  if (closeIt && isRegularFile(descriptor)) {
     buffer_ = std::make_unique<BufferedFile>(descriptor, BufferedFile::Use::kWriting);
     file_ = sf_open_virtual(BufferedFile::callbacks(), SFM_WRITE, &info, buffer_.get());
   } else {
@@ -175,8 +170,7 @@ AudioWriter::AudioWriter(const std::string& path, int sampleRate, int channels, 
   }
   if (file_ == nullptr) {
     const std::string why = sf_strerror(nullptr);
-    if (closeIt) close(descriptor);
-    descriptor_ = -1;
+    if (closeIt && !buffer_) close(descriptor);
     discard();
     throw std::runtime_error("cannot write " + path + ": " + why);
   }
@@ -185,7 +179,6 @@ AudioWriter::AudioWriter(const std::string& path, int sampleRate, int channels, 
 AudioWriter::~AudioWriter() {
   if (file_ != nullptr) {
     sf_close(file_);
-    if (descriptor_ >= 0) close(descriptor_);
     discard();
   }
 }
@@ -228,9 +221,7 @@ void AudioWriter::commit() {
   const int closed = sf_close(file_);
   file_ = nullptr;
   std::string why = closed != 0 ? sf_error_number(closed) : "";
-  if (buffer_ && !buffer_->flush() && why.empty()) why = std::strerror(buffer_->error());
-  if (descriptor_ >= 0 && close(descriptor_) != 0 && why.empty()) why = std::strerror(errno);
-  descriptor_ = -1;
+  if (buffer_ && !buffer_->close() && why.empty()) why = std::strerror(buffer_->error());
   if (why.empty() && output_.replace &&
       std::rename(temporaryPath_.c_str(), output_.target.c_str()) != 0) {
     why = std::strerror(errno);

@@ -42,8 +42,7 @@ class AudioReader {
 
  private:
   SF_INFO info_{};
-  int descriptor_ = -1;  // a regular file's, read through buffer_
-  std::unique_ptr<BufferedFile> buffer_;
+  std::unique_ptr<BufferedFile> buffer_;  // a regular file's, read in large pieces
   SNDFILE* file_ = nullptr;
   long long promised_ = 0;
   std::vector<float> interleaved_;
@@ -77,8 +76,7 @@ class AudioWriter {
 
   OutputTarget output_;
   std::string temporaryPath_;
-  int descriptor_ = -1;  // a regular file's, written through buffer_
-  std::unique_ptr<BufferedFile> buffer_;
+  std::unique_ptr<BufferedFile> buffer_;  // a regular file's, written in large pieces
   SNDFILE* file_ = nullptr;
   int channels_;
   std::unique_ptr<SampleConverter> converter_;  // null for float samples

@@ -16,25 +16,16 @@ constexpr std::size_t kBufferBytes = std::size_t{1} << 18;
 // Requests this large are worth a system call of their own.
 constexpr std::size_t kDirectBytes = std::size_t{1} << 16;
 
-// Every byte asked for, up to the end of the file; fewer only at the end or on an error.
-sf_count_t readFully(int descriptor, char* destination, std::size_t bytes) {
+// Every byte asked for, moved by `call` (read or write); fewer only at the end of the file or on
+// an error.
+template <typename Byte, typename Call>
+sf_count_t moveFully(Call call, int descriptor, Byte* bytes, std::size_t count) {
   std::size_t done = 0;
-  while (done < bytes) {
-    const ssize_t got = ::read(descriptor, destination + done, bytes - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  return static_cast<sf_count_t>(done);
-}
-
-sf_count_t writeFully(int descriptor, const char* source, std::size_t bytes) {
-  std::size_t done = 0;
-  while (done < bytes) {
-    const ssize_t put = ::write(descriptor, source + done, bytes - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) break;
-    done += static_cast<std::size_t>(put);
+  while (done < count) {
+    const ssize_t moved = call(descriptor, bytes + done, count - done);
+    if (moved < 0 && errno == EINTR) continue;
+    if (moved <= 0) break;
+    done += static_cast<std::size_t>(moved);
   }
   return static_cast<sf_count_t>(done);
 }
@@ -55,6 +46,17 @@ BufferedFile::BufferedFile(int descriptor, Use use)
   offset_ = lseek(descriptor_, 0, SEEK_CUR);
 }
 
+BufferedFile::~BufferedFile() {
+  if (descriptor_ >= 0) ::close(descriptor_);
+}
+
+bool BufferedFile::close() {
+  flush();
+  if (::close(descriptor_) != 0) noteError();
+  descriptor_ = -1;
+  return error_ == 0;
+}
+
 SF_VIRTUAL_IO* BufferedFile::callbacks() {
   static SF_VIRTUAL_IO io = {
       [](void* user) { return self(user).length(); },
@@ -72,7 +74,7 @@ SF_VIRTUAL_IO* BufferedFile::callbacks() {
 
 bool BufferedFile::flush() {
   if (use_ == Use::kWriting && filled_ > 0) {
-    const sf_count_t put = writeFully(descriptor_, buffer_.get(), filled_);
+    const sf_count_t put = moveFully(::write, descriptor_, buffer_.get(), filled_);
     offset_ += put;
     if (put != static_cast<sf_count_t>(filled_)) noteError();
     filled_ = 0;
@@ -119,12 +121,12 @@ sf_count_t BufferedFile::read(void* destination, sf_count_t bytes) {
   while (done < wanted) {
     if (next_ == filled_) {
       if (wanted - done >= kDirectBytes) {
-        const sf_count_t got = readFully(descriptor_, out + done, wanted - done);
+        const sf_count_t got = moveFully(::read, descriptor_, out + done, wanted - done);
         offset_ += got;
         filled_ = next_ = 0;
         return static_cast<sf_count_t>(done) + got;
       }
-      const sf_count_t got = readFully(descriptor_, buffer_.get(), kBufferBytes);
+      const sf_count_t got = moveFully(::read, descriptor_, buffer_.get(), kBufferBytes);
       offset_ += got;
       filled_ = static_cast<std::size_t>(got);
       next_ = 0;
@@ -143,7 +145,7 @@ sf_count_t BufferedFile::write(const void* source, sf_count_t bytes) {
   const auto size = static_cast<std::size_t>(bytes);
   if ((size >= kDirectBytes || filled_ + size > kBufferBytes) && !flush()) return 0;
   if (size >= kDirectBytes) {
-    const sf_count_t put = writeFully(descriptor_, in, size);
+    const sf_count_t put = moveFully(::write, descriptor_, in, size);
     offset_ += put;
     if (put != bytes) noteError();
     return put;

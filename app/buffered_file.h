@@ -14,14 +14,20 @@ class BufferedFile {
  public:
   enum class Use { kReading, kWriting };
 
-  // The descriptor stays the caller's to close, after the library has closed its handle.
+  // Takes the descriptor, and closes it when destroyed (after the library's handle).
   BufferedFile(int descriptor, Use use);
+  ~BufferedFile();
+  BufferedFile(const BufferedFile&) = delete;
+  BufferedFile& operator=(const BufferedFile&) = delete;
 
   // The callbacks to hand sf_open_virtual with this object.
   static SF_VIRTUAL_IO* callbacks();
 
   // Writes out what has been gathered. False when the system refused a write, now or before.
   bool flush();
+  // Writes out what has been gathered and closes the descriptor; false as flush() is, or when
+  // closing fails.
+  bool close();
   int error() const { return error_; }  // the errno of the refusal
 
  private:

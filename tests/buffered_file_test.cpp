@@ -71,7 +71,6 @@ TEST(BufferedFile, WritesWhatALibraryWritesInAnyPieces) {
     expected.insert(expected.end(), tail, tail + 3);
     EXPECT_TRUE(file.flush());
   }
-  close(descriptor);
   EXPECT_TRUE(contentsOf(path) == expected);
   std::remove(path.c_str());
 }
@@ -119,7 +118,6 @@ TEST(BufferedFile, ReadsAndSeeksAsAPlainFileWould) {
   char last[200];
   EXPECT_EQ(io->read(last, sizeof last, &file), 100);
   EXPECT_EQ(io->read(last, sizeof last, &file), 0);
-  close(descriptor);
   std::remove(path.c_str());
 }
 
@@ -139,14 +137,13 @@ TEST(BufferedFile, ShortReadsAddUp) {
   {
     BufferedFile file(ends[0], BufferedFile::Use::kReading);
     EXPECT_EQ(BufferedFile::callbacks()->read(got.data(), 150000, &file), 150000);
+    for (std::size_t done = 150000; done < got.size();) {
+      const ssize_t more = read(ends[0], got.data() + done, got.size() - done);
+      if (more <= 0) break;
+      done += static_cast<std::size_t>(more);
+    }
+    writer.join();
   }
-  for (std::size_t done = 150000; done < got.size();) {
-    const ssize_t more = read(ends[0], got.data() + done, got.size() - done);
-    if (more <= 0) break;
-    done += static_cast<std::size_t>(more);
-  }
-  writer.join();
-  close(ends[0]);
   EXPECT_TRUE(got == sent);
 }
 
@@ -161,15 +158,12 @@ TEST(BufferedFile, ARefusedWriteIsReportedWithItsReason) {
   for (const auto& c : cases) {
     const int descriptor = open(c.path, c.flags);
     ASSERT_GE(descriptor, 0);
-    {
-      BufferedFile file(descriptor, BufferedFile::Use::kWriting);
-      const std::vector<char> small(100), large(100000);
-      EXPECT_EQ(io->write(small.data(), 100, &file), 100) << c.path;  // gathered, not yet refused
-      EXPECT_LT(io->write(large.data(), 100000, &file), 100000) << c.path;
-      EXPECT_FALSE(file.flush()) << c.path;
-      EXPECT_EQ(file.error(), c.error) << c.path;
-    }
-    close(descriptor);
+    BufferedFile file(descriptor, BufferedFile::Use::kWriting);
+    const std::vector<char> small(100), large(100000);
+    EXPECT_EQ(io->write(small.data(), 100, &file), 100) << c.path;  // gathered, not yet refused
+    EXPECT_LT(io->write(large.data(), 100000, &file), 100000) << c.path;
+    EXPECT_FALSE(file.flush()) << c.path;
+    EXPECT_EQ(file.error(), c.error) << c.path;
   }
 }
 
