@@ -144,6 +144,7 @@ TEST(BufferedFile, ShortReadsAddUp) {
     }
     writer.join();
   }
+  EXPECT_EQ(fcntl(ends[0], F_GETFD), -1);  // closed with the file
   EXPECT_TRUE(got == sent);
 }
 
