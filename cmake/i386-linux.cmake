@@ -5,8 +5,10 @@ set(CMAKE_SYSTEM_PROCESSOR i386)
 set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
 set(CMAKE_C_COMPILER gcc)
 set(CMAKE_CXX_COMPILER g++)
-set(CMAKE_C_FLAGS_INIT "-m32 -msse2 -mfpmath=sse")
-set(CMAKE_CXX_FLAGS_INIT "-m32 -msse2 -mfpmath=sse")
+# The engine keeps 16-byte vectors on the stack; a host built to the older convention calls with
+# only 4-byte alignment, so functions that need more realign the stack themselves.
+set(CMAKE_C_FLAGS_INIT "-m32 -msse2 -mfpmath=sse -mstackrealign")
+set(CMAKE_CXX_FLAGS_INIT "-m32 -msse2 -mfpmath=sse -mstackrealign")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-m32")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-m32")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-m32")
