@@ -34,7 +34,7 @@ TEST(TripleBuffer, TheReaderSeesWholeNewerValuesAndTheLastOne) {
     }
     writing = false;
   });
-  std::uint64_t last = 0, torn = 0, older = 0, reads = 0, changes = 0;
+  std::uint64_t last = 0, torn = 0, older = 0, reads = 0;
   while (writing || reads < 1000) {
     const Value& value = buffer.read();
     const std::uint64_t n = value[0];
@@ -42,14 +42,12 @@ TEST(TripleBuffer, TheReaderSeesWholeNewerValuesAndTheLastOne) {
       ++torn;
     }
     if (n < last) ++older;
-    if (n != last) ++changes;
     last = std::max(last, n);
     ++reads;
   }
   writer.join();
   EXPECT_EQ(torn, 0u);
   EXPECT_EQ(older, 0u);
-  EXPECT_GT(changes, 0u) << reads;
   EXPECT_EQ(buffer.read(), valueOf(kPublications));
   // Nothing new: the reader keeps its value.
   EXPECT_EQ(buffer.read(), valueOf(kPublications));
