@@ -39,6 +39,7 @@ struct Stereo {
 
 const std::string kTool = QR47_TOOL_PATH;
 const std::string kPassThrough = std::string(" --plugin ") + QR47_FAKE_PASS_THROUGH + " ";
+const std::string kCrossed = std::string(" --plugin ") + QR47_FAKE_CROSSED + " ";
 
 class Tool : public ::testing::Test {
  protected:
@@ -185,20 +186,25 @@ TEST_F(Tool, RenderMatchesTheModuleSampleForSample) {
       ASSERT_EQ(rendered.right[i], expected.right[i]) << block << " " << i;
     }
   }
-  // A mono file gives a mono file: the left channel of the same audio rendered in stereo.
+  // A mono file gives a mono file: the left channel of the same audio rendered in stereo, both
+  // inputs fed with it (the crossed plug-in's left output is its right input).
   Stereo mono = input;
   mono.right = mono.left;
   writeFile(folder + "twin.wav", mono);
   mono.channels = 1;
   writeFile(folder + "mono.wav", mono);
-  for (const char* name : {"twin", "mono"}) {
-    ASSERT_EQ(run("-q render " + folder + name + ".wav " + folder + name + "-out.wav --set q=0.9"),
-              0);
+  for (const auto& [plugin, settings] :
+       {std::pair<std::string, std::string>{"", " --set q=0.9"}, {kCrossed, ""}}) {
+    for (const char* name : {"twin", "mono"}) {
+      ASSERT_EQ(run(plugin + "-q render " + folder + name + ".wav " + folder + name + "-out.wav" +
+                    settings),
+                0);
+    }
+    const Stereo twin = readFile(folder + "twin-out.wav");
+    const Stereo monoOut = readFile(folder + "mono-out.wav");
+    EXPECT_EQ(monoOut.channels, 1);
+    EXPECT_EQ(monoOut.left, twin.left) << plugin;
   }
-  const Stereo twin = readFile(folder + "twin-out.wav");
-  const Stereo monoOut = readFile(folder + "mono-out.wav");
-  EXPECT_EQ(monoOut.channels, 1);
-  EXPECT_EQ(monoOut.left, twin.left);
 }
 
 // Through the pass-through module, whose output is known exactly: frame counts with tails and

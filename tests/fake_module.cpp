@@ -1,13 +1,14 @@
-// A module that is not the filter, in one of four ways chosen at build time: three that a host
+// A module that is not the filter, in one of five ways chosen at build time: three that a host
 // must turn away, and a stereo pass-through whose replacing call copies its input and whose
-// accumulating call adds the input negated, so that a file shows which call made it.
+// accumulating call adds the input negated, so that a file shows which call made it. The crossed
+// pass-through copies each input to the other output, as a plug-in that mixes channels would.
 #include <cstring>
 
 #include "effect_record.h"
 
 namespace {
 
-enum Fault { kNoRecord = 1, kWrongSignature = 2, kMonoOutput = 3, kPassThrough = 4 };
+enum Fault { kNoRecord = 1, kWrongSignature = 2, kMonoOutput = 3, kPassThrough = 4, kCrossed = 5 };
 
 qr47::EffectRecord record;
 std::intptr_t blockSize = 0;
@@ -21,7 +22,8 @@ std::intptr_t dispatch(qr47::EffectRecord*, std::int32_t opcode, std::int32_t, s
 // Silence for a call longer than the block size the host gave: hosts must say it first.
 void copy(qr47::EffectRecord*, float** inputs, float** outputs, std::int32_t frames) {
   for (int c = 0; c < 2; ++c) {
-    std::memcpy(outputs[c], inputs[c], sizeof(float) * frames);
+    std::memcpy(outputs[c], inputs[QR47_FAKE_FAULT == kCrossed ? 1 - c : c],
+                sizeof(float) * frames);
     if (frames > blockSize) std::memset(outputs[c], 0, sizeof(float) * frames);
   }
 }
@@ -42,7 +44,7 @@ extern "C" __attribute__((visibility("default"))) qr47::EffectRecord* VSTPluginM
   record.dispatchEntry = dispatch;
   record.inputCount = 1;
   record.outputCount = 1;
-  if (QR47_FAKE_FAULT == kPassThrough) {
+  if (QR47_FAKE_FAULT == kPassThrough || QR47_FAKE_FAULT == kCrossed) {
     record.inputCount = record.outputCount = 2;
     record.flags = 16;  // can replace
     record.processReplaceEntry = copy;
