@@ -78,15 +78,17 @@ SampleFormat parseSampleFormat(const std::string& text) {
 }
 
 AudioReader::AudioReader(const std::string& path) {
-  // A regular file is read in large pieces; anything else (standard input, a FIFO, a path that
-  // cannot be opened) the library opens itself and explains.
+  // A regular file is read in large pieces; anything else the library reads as it is. What is
+  // opened is never closed and opened again: a FIFO's writer would lose what it had sent. A path
+  // that cannot be opened, and standard input, the library opens itself and explains.
   const int descriptor = path == "-" ? -1 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor >= 0 && isRegularFile(descriptor)) {
+  if (descriptor < 0) {
+    file_ = sf_open(path.c_str(), SFM_READ, &info_);
+  } else if (isRegularFile(descriptor)) {
     buffer_ = std::make_unique<BufferedFile>(descriptor, BufferedFile::Use::kReading);
     file_ = sf_open_virtual(BufferedFile::callbacks(), SFM_READ, &info_, buffer_.get());
   } else {
-    if (descriptor >= 0) close(descriptor);
-    file_ = sf_open(path.c_str(), SFM_READ, &info_);
+    file_ = sf_open_fd(descriptor, SFM_READ, &info_, SF_TRUE);  // closed by the library on failure
   }
   if (file_ == nullptr) {
     throw std::runtime_error("cannot read " + path + ": " + sf_strerror(nullptr));
@@ -170,8 +172,7 @@ AudioWriter::AudioWriter(const std::string& path, int sampleRate, int channels, 
   }
   if (file_ == nullptr) {
     const std::string why = sf_strerror(nullptr);
-    if (closeIt && !buffer_) close(descriptor);
-    discard();
+    discard();  // the library or the buffer has closed the descriptor
     throw std::runtime_error("cannot write " + path + ": " + why);
   }
 }

@@ -1,6 +1,7 @@
 // The qr47 tool end to end: files it writes, checked sample by sample against the module driven
 // directly or against a pass-through module whose output is known exactly, and what it refuses.
 #include <cairo.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sndfile.h>
@@ -450,6 +451,55 @@ TEST_F(Tool, AFailedWriteStopsTheRender) {
   EXPECT_NE(errors.find("cannot write " + folder + "out.wav"), std::string::npos) << errors;
   EXPECT_EQ(listing(), "in.wav\nout.wav\n");
   EXPECT_EQ(contents(folder + "out.wav"), "old");
+}
+
+// An output that cannot be put in place at the end (here a folder now stands at its name) is
+// reported, exit 1, and the finished temporary file is removed. The input comes through a FIFO,
+// so the render waits, mid-file, until the folder is there; the tool must open the FIFO only once,
+// or the test's writes into it fail (SIGPIPE).
+TEST_F(Tool, AnOutputThatCannotBePutInPlaceIsReported) {
+  writeFile(folder + "whole.au", noise(4000, 44100), SF_FORMAT_AU | SF_FORMAT_FLOAT);
+  const std::string bytes = contents(folder + "whole.au");
+  ASSERT_EQ(std::remove((folder + "whole.au").c_str()), 0);
+  const std::string in = folder + "in.fifo", out = folder + "out.wav";
+  ASSERT_EQ(mkfifo(in.c_str(), 0644), 0);
+  std::ofstream(out) << "old";
+
+  std::vector<std::string> words = {kTool, "--plugin", QR47_FAKE_PASS_THROUGH, "-q", "render",
+                                    in,    out};
+  std::vector<char*> arguments;
+  for (std::string& word : words) arguments.push_back(word.data());
+  arguments.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, (base + "stderr.txt").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t child = 0;
+  ASSERT_EQ(posix_spawn(&child, kTool.c_str(), &actions, nullptr, arguments.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+
+  std::ofstream feed(in, std::ios::binary);
+  feed.write(bytes.data(), static_cast<std::streamsize>(bytes.size() / 2));
+  feed.flush();
+  for (int i = 0; i < 2000 && listing().find(".out.wav.qr47-") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_NE(listing().find(".out.wav.qr47-"), std::string::npos);
+  ASSERT_EQ(std::remove(out.c_str()), 0);
+  ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+  std::ofstream(out + "/kept") << "kept";
+  feed.write(bytes.data() + bytes.size() / 2,
+             static_cast<std::streamsize>(bytes.size() - bytes.size() / 2));
+  feed.close();
+
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  const std::string errors = contents(base + "stderr.txt");
+  EXPECT_NE(errors.find("cannot write " + out), std::string::npos) << errors;
+  EXPECT_EQ(listing(), "in.fifo\nout.wav\n");
+  EXPECT_EQ(contents(out + "/kept"), "kept");
 }
 
 // File types by extension or --type, each in its own container and sample format.
