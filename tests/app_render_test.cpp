@@ -128,6 +128,33 @@ class Tool : public ::testing::Test {
     return contents(base + "listing.txt");
   }
 
+  // Starts the tool with these arguments through the pass-through plug-in; what it prints on
+  // standard error goes to stderr.txt. Its process id, or 0.
+  pid_t spawnTool(std::vector<std::string> words) {
+    words.insert(words.begin(), {kTool, "--plugin", QR47_FAKE_PASS_THROUGH});
+    std::vector<char*> arguments;
+    for (std::string& word : words) arguments.push_back(word.data());
+    arguments.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, (base + "stderr.txt").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t child = 0;
+    if (posix_spawn(&child, kTool.c_str(), &actions, nullptr, arguments.data(), environ) != 0) {
+      child = 0;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return child;
+  }
+
+  // Waits (up to 20 s) until the temporary file for out.wav is there: the render has begun.
+  bool renderHasBegun() {
+    for (int i = 0; i < 2000 && listing().find(".out.wav.qr47-") == std::string::npos; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return listing().find(".out.wav.qr47-") != std::string::npos;
+  }
+
   std::string base, folder;
 };
 
@@ -416,19 +443,9 @@ TEST_F(Tool, InterruptsLeaveTheOldOutput) {
   std::ofstream(folder + "out.wav") << "old";
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     const std::string in = folder + "in.wav", out = folder + "out.wav";
-    std::vector<std::string> words = {
-        kTool,     "--plugin", QR47_FAKE_PASS_THROUGH, "render", in, out, "--tail", "3600",
-        "--block", "64"};
-    std::vector<char*> arguments;
-    for (std::string& word : words) arguments.push_back(word.data());
-    arguments.push_back(nullptr);
-    pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, kTool.c_str(), nullptr, nullptr, arguments.data(), environ), 0);
-    // Wait until the temporary file is there, so that the interrupt comes mid-render.
-    for (int i = 0; i < 2000 && listing().find(".out.wav.qr47-") == std::string::npos; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ASSERT_NE(listing().find(".out.wav.qr47-"), std::string::npos);
+    const pid_t child = spawnTool({"render", in, out, "--tail", "3600", "--block", "64"});
+    ASSERT_NE(child, 0);
+    ASSERT_TRUE(renderHasBegun());  // so that the interrupt comes mid-render
     kill(child, signal);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -465,26 +482,13 @@ TEST_F(Tool, AnOutputThatCannotBePutInPlaceIsReported) {
   ASSERT_EQ(mkfifo(in.c_str(), 0644), 0);
   std::ofstream(out) << "old";
 
-  std::vector<std::string> words = {kTool, "--plugin", QR47_FAKE_PASS_THROUGH, "-q", "render",
-                                    in,    out};
-  std::vector<char*> arguments;
-  for (std::string& word : words) arguments.push_back(word.data());
-  arguments.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 2, (base + "stderr.txt").c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t child = 0;
-  ASSERT_EQ(posix_spawn(&child, kTool.c_str(), &actions, nullptr, arguments.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t child = spawnTool({"-q", "render", in, out});
+  ASSERT_NE(child, 0);
 
   std::ofstream feed(in, std::ios::binary);
   feed.write(bytes.data(), static_cast<std::streamsize>(bytes.size() / 2));
   feed.flush();
-  for (int i = 0; i < 2000 && listing().find(".out.wav.qr47-") == std::string::npos; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ASSERT_NE(listing().find(".out.wav.qr47-"), std::string::npos);
+  ASSERT_TRUE(renderHasBegun());
   ASSERT_EQ(std::remove(out.c_str()), 0);
   ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
   std::ofstream(out + "/kept") << "kept";

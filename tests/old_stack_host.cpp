@@ -2,16 +2,14 @@
 // entry is called at each of the four stack offsets a 16-byte vector can be misaligned by. Each
 // offset must run the same session as a host that keeps 16 bytes, to the same bits.
 #include <alloca.h>
-#include <dlfcn.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "effect_record.h"
-#include "interface_numbers.h"
 #include "lcg_noise.h"
+#include "module_loader.h"
 
 namespace {
 
@@ -19,10 +17,6 @@ using qr47::EffectRecord;
 
 constexpr int kFrames = 256;
 constexpr int kBlocks = 8;
-
-std::intptr_t host(EffectRecord*, std::int32_t request, std::int32_t, std::intptr_t, void*, float) {
-  return request == request::kHostVersion ? 2400 : 0;
-}
 
 // Runs `call` with the stack pointer moved down by `shift` bytes (this file is built for 4-byte
 // stack alignment, so the allocation is not rounded up to 16).
@@ -35,7 +29,7 @@ void onShiftedStack(int shift, Call call) {
 
 // A fresh instance through a short session, every call at the given offset: the output's bits.
 std::vector<float> session(qr47::ModuleMain entry, int shift) {
-  EffectRecord* r = entry(host);
+  EffectRecord* r = entry(answerHostVersion);
   std::vector<float> in0(kFrames), in1(kFrames), out0(kFrames), out1(kFrames), bits;
   float* inputs[] = {in0.data(), in1.data()};
   float* outputs[] = {out0.data(), out1.data()};
@@ -74,9 +68,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s MODULE\n", argv[0]);
     return 2;
   }
-  void* module = dlopen(argv[1], RTLD_NOW);
-  auto entry =
-      module ? reinterpret_cast<qr47::ModuleMain>(dlsym(module, "VSTPluginMain")) : nullptr;
+  const qr47::ModuleMain entry = loadEntry(argv[1]);
   if (!entry) {
     std::fprintf(stderr, "cannot load %s\n", argv[1]);
     return 1;

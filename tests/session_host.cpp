@@ -8,38 +8,12 @@
 #include <string>
 #include <vector>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
-#include "effect_record.h"
-#include "interface_numbers.h"
 #include "lcg_noise.h"
+#include "module_loader.h"
 
 namespace {
 
 using qr47::EffectRecord;
-
-std::intptr_t host(EffectRecord*, std::int32_t request, std::int32_t, std::intptr_t, void*, float) {
-  return request == request::kHostVersion ? 2400 : 0;
-}
-
-qr47::ModuleMain loadEntry(const char* path) {
-#if defined(_WIN32)
-  HMODULE module = LoadLibraryA(path);
-  if (!module) return nullptr;
-  void* symbol = reinterpret_cast<void*>(GetProcAddress(module, "VSTPluginMain"));
-  if (!symbol) symbol = reinterpret_cast<void*>(GetProcAddress(module, "main"));
-  auto entry = reinterpret_cast<qr47::ModuleMain>(symbol);
-#else
-  void* module = dlopen(path, RTLD_NOW);
-  if (!module) return nullptr;
-  auto entry = reinterpret_cast<qr47::ModuleMain>(dlsym(module, "VSTPluginMain"));
-#endif
-  return entry;
-}
 
 class Log {
  public:
@@ -92,7 +66,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot load %s or write %s\n", argv[1], argv[2]);
     return 1;
   }
-  EffectRecord* r = entry(host);
+  EffectRecord* r = entry(answerHostVersion);
   if (!r) return 1;
   for (std::int64_t field :
        {std::int64_t{r->signature}, std::int64_t{r->programCount}, std::int64_t{r->parameterCount},
