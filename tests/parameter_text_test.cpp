@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "display_text.h"
 #include "filter_effect.h"
 
 namespace qr47 {
@@ -26,7 +27,7 @@ std::string written(Operation operation, std::size_t mayWrite) {
 }
 
 std::string rounded(float value) {
-  return written([&](char* t) { FilterEffect::formatRounded(value, t); }, 40);
+  return written([&](char* t) { formatRounded(value, t); }, 40);
 }
 
 TEST(ParameterText, NamesAndUnits) {

@@ -39,9 +39,6 @@ class FilterEffect final : public EffectBase {
   std::int32_t canDo(const char* capability) override;
   std::int32_t getTailSize() override;
 
-  // A whole number of the value's magnitude, halves rounded away from zero.
-  static void formatRounded(float value, char* text);
-
  private:
   FilterEngine engine;
 };

@@ -1,0 +1,156 @@
+#include "clap_filter.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "clap_parameters.h"
+#include "tail_length.h"
+
+namespace qr47 {
+
+ClapFilter::ClapFilter(const clap::Host* clapHost) : host(clapHost) {
+  for (std::uint32_t id = 0; id < kParameterCount; ++id) setValue(id, kFactoryValues[id]);
+}
+
+void ClapFilter::init() {
+  hostParams = static_cast<const clap::HostParams*>(host->getExtension(host, clap::kParamsId));
+}
+
+// The host calls this only while nothing processes. The sections start from silence, as after
+// the VST module's resume.
+void ClapFilter::activate(double rate) {
+  takeLoadedState();
+  settings.setSampleRate(static_cast<float>(rate));
+  sampleRate.store(static_cast<float>(rate), std::memory_order_relaxed);
+  core.clearSections();
+}
+
+// The filter's own tail for the values shown; silence when the output is off.
+std::uint32_t ClapFilter::tail() const {
+  const ParameterValues values = shownValues();
+  FilterSettings view;
+  for (std::int32_t index = 0; index < kParameterCount; ++index) {
+    view.setParameter(index, values[index]);
+  }
+  view.setSampleRate(sampleRate.load(std::memory_order_relaxed));
+  if (view.loop().outputGain == 0.0f) return 0;
+  return static_cast<std::uint32_t>(tailLength(view.loop()));
+}
+
+bool ClapFilter::value(std::uint32_t id, double* clapValue) const {
+  if (id >= static_cast<std::uint32_t>(kParameterCount)) return false;
+  *clapValue = clapValueOf(id, shown[id].load(std::memory_order_relaxed));
+  return true;
+}
+
+// The stream may take fewer bytes than offered at a time.
+bool ClapFilter::save(const clap::OutputStream* stream) const {
+  const SavedState state = saveState(shownValues());
+  std::size_t done = 0;
+  while (done < state.size()) {
+    const std::int64_t written = stream->write(stream, state.data() + done, state.size() - done);
+    if (written <= 0) return false;
+    done += static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+// Reads to the end of the stream, one byte beyond a state at most, so that a longer stream is
+// refused rather than taken in part.
+bool ClapFilter::load(const clap::InputStream* stream) {
+  std::uint8_t bytes[kSavedStateBytes + 1];
+  std::size_t done = 0;
+  while (done < sizeof bytes) {
+    const std::int64_t read = stream->read(stream, bytes + done, sizeof bytes - done);
+    if (read < 0) return false;
+    if (read == 0) break;
+    done += static_cast<std::size_t>(read);
+  }
+  LoadedState state;
+  if (!loadState(bytes, done, &state.values)) return false;
+  state.serial = ++loadsPublished;
+  loaded.writeSlot() = state;
+  loaded.publish();
+  for (std::uint32_t id = 0; id < kParameterCount; ++id) {
+    shown[id].store(state.values[id], std::memory_order_relaxed);
+  }
+  if (hostParams) hostParams->rescan(host, clap::kParamRescanValues);
+  return true;
+}
+
+void ClapFilter::applyEvents(const clap::InputEvents* events) {
+  takeLoadedState();
+  const std::uint32_t count = events ? events->size(events) : 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const clap::EventHeader* event = events->get(events, i);
+    if (event) applyEvent(*event);
+  }
+}
+
+// Each event takes effect at its sample: the block is run up to it, the value set, and the rest
+// run after. Events come in time order; one that does not lands where the block has got to.
+clap::ProcessStatus ClapFilter::process(const clap::Process& p) {
+  takeLoadedState();
+  const bool stereo = p.audioInputsCount > 0 && p.audioOutputsCount > 0 &&
+                      p.audioInputs[0].channelCount >= 2 && p.audioOutputs[0].channelCount >= 2 &&
+                      p.audioInputs[0].data32 && p.audioOutputs[0].data32;
+  const std::uint32_t frames = stereo ? p.framesCount : 0;
+  const std::uint32_t count = p.inEvents ? p.inEvents->size(p.inEvents) : 0;
+  std::uint32_t done = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const clap::EventHeader* event = p.inEvents->get(p.inEvents, i);
+    if (!event) continue;
+    const std::uint32_t at = std::min(event->time, frames);
+    if (at > done) {
+      run(p, done, at);
+      done = at;
+    }
+    applyEvent(*event);
+  }
+  if (frames > done) run(p, done, frames);
+  if (!stereo) return p.framesCount == 0 ? clap::kProcessContinue : clap::kProcessError;
+  p.audioOutputs[0].constantMask = 0;
+  return clap::kProcessContinue;
+}
+
+ParameterValues ClapFilter::shownValues() const {
+  ParameterValues values;
+  for (std::size_t id = 0; id < values.size(); ++id) {
+    values[id] = shown[id].load(std::memory_order_relaxed);
+  }
+  return values;
+}
+
+void ClapFilter::setValue(std::uint32_t id, float value) {
+  settings.setParameter(static_cast<std::int32_t>(id), value);
+  shown[id].store(value, std::memory_order_relaxed);
+}
+
+// Only parameter values of the core event space are the filter's.
+void ClapFilter::applyEvent(const clap::EventHeader& event) {
+  if (event.spaceId != clap::kCoreEventSpace || event.type != clap::kEventParamValue ||
+      event.size < sizeof(clap::EventParamValue)) {
+    return;
+  }
+  clap::EventParamValue change;
+  std::memcpy(&change, &event, sizeof change);
+  float value;
+  if (hostValueOf(change.paramId, change.value, &value)) setValue(change.paramId, value);
+}
+
+void ClapFilter::takeLoadedState() {
+  const LoadedState& state = loaded.read();
+  if (state.serial == loadsTaken) return;
+  loadsTaken = state.serial;
+  for (std::uint32_t id = 0; id < kParameterCount; ++id) setValue(id, state.values[id]);
+}
+
+void ClapFilter::run(const clap::Process& p, std::uint32_t start, std::uint32_t end) {
+  float* const* in = p.audioInputs[0].data32;
+  float* const* out = p.audioOutputs[0].data32;
+  const float* inputs[] = {in[0] + start, in[1] + start};
+  float* outputs[] = {out[0] + start, out[1] + start};
+  core.processReplace(settings.loop(), inputs, outputs, static_cast<std::int32_t>(end - start));
+}
+
+}  // namespace qr47

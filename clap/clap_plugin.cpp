@@ -1,0 +1,166 @@
+#include "clap_plugin.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "clap_filter.h"
+#include "clap_parameters.h"
+#include "display_text.h"
+
+namespace qr47 {
+namespace {
+
+constexpr std::uint32_t kPortId = 0;
+constexpr std::uint32_t kStereoChannels = 2;
+constexpr char kInputName[] = "Input";
+constexpr char kOutputName[] = "Output";
+
+struct Instance {
+  Instance(const clap::PluginDescriptor* descriptor, const clap::Host* host);
+  clap::Plugin plugin;
+  ClapFilter filter;
+};
+
+ClapFilter& filterOf(const clap::Plugin* plugin) {
+  return static_cast<Instance*>(plugin->pluginData)->filter;
+}
+
+// The plug-in's own calls.
+
+bool init(const clap::Plugin* plugin) {
+  filterOf(plugin).init();
+  return true;
+}
+
+void destroy(const clap::Plugin* plugin) {
+  delete static_cast<Instance*>(plugin->pluginData);
+}
+
+bool activate(const clap::Plugin* plugin, double sampleRate, std::uint32_t, std::uint32_t) {
+  if (!(sampleRate > 0.0)) return false;
+  filterOf(plugin).activate(sampleRate);
+  return true;
+}
+
+void deactivate(const clap::Plugin*) {}
+
+bool startProcessing(const clap::Plugin*) {
+  return true;
+}
+
+void stopProcessing(const clap::Plugin*) {}
+
+void reset(const clap::Plugin* plugin) {
+  filterOf(plugin).reset();
+}
+
+clap::ProcessStatus process(const clap::Plugin* plugin, const clap::Process* process) {
+  return filterOf(plugin).process(*process);
+}
+
+void onMainThread(const clap::Plugin*) {}
+
+// Parameters.
+
+std::uint32_t parameterCount(const clap::Plugin*) {
+  return kParameterCount;
+}
+
+bool parameterInfo(const clap::Plugin*, std::uint32_t index, clap::ParamInfo* info) {
+  return clapParameterInfo(index, info);
+}
+
+bool parameterValue(const clap::Plugin* plugin, std::uint32_t id, double* value) {
+  return filterOf(plugin).value(id, value);
+}
+
+bool valueToText(const clap::Plugin*, std::uint32_t id, double value, char* text,
+                 std::uint32_t capacity) {
+  float hostValue;
+  return hostValueOf(id, value, &hostValue) &&
+         valueText(static_cast<std::int32_t>(id), hostValue, text, capacity);
+}
+
+bool textToValue(const clap::Plugin*, std::uint32_t id, const char* text, double* value) {
+  float hostValue;
+  if (id >= static_cast<std::uint32_t>(kParameterCount) ||
+      !parseValueText(static_cast<std::int32_t>(id), text, &hostValue)) {
+    return false;
+  }
+  *value = clapValueOf(id, hostValue);
+  return true;
+}
+
+void flush(const clap::Plugin* plugin, const clap::InputEvents* in, const clap::OutputEvents*) {
+  filterOf(plugin).applyEvents(in);
+}
+
+constexpr clap::PluginParams kParams = {parameterCount, parameterInfo, parameterValue,
+                                        valueToText,    textToValue,   flush};
+
+// One stereo port each way, each the other's partner for processing in place.
+
+std::uint32_t portCount(const clap::Plugin*, bool) {
+  return 1;
+}
+
+bool portInfo(const clap::Plugin*, std::uint32_t index, bool isInput, clap::AudioPortInfo* info) {
+  if (index != 0) return false;
+  *info = clap::AudioPortInfo{};
+  info->id = kPortId;
+  std::snprintf(info->name, sizeof info->name, "%s", isInput ? kInputName : kOutputName);
+  info->flags = clap::kAudioPortIsMain;
+  info->channelCount = kStereoChannels;
+  info->portType = clap::kPortStereo;
+  info->inPlacePair = kPortId;
+  return true;
+}
+
+constexpr clap::PluginAudioPorts kAudioPorts = {portCount, portInfo};
+
+bool saveState(const clap::Plugin* plugin, const clap::OutputStream* stream) {
+  return filterOf(plugin).save(stream);
+}
+
+bool loadState(const clap::Plugin* plugin, const clap::InputStream* stream) {
+  return filterOf(plugin).load(stream);
+}
+
+constexpr clap::PluginState kState = {saveState, loadState};
+
+std::uint32_t latency(const clap::Plugin*) {
+  return 0;
+}
+
+constexpr clap::PluginLatency kLatency = {latency};
+
+std::uint32_t tail(const clap::Plugin* plugin) {
+  return filterOf(plugin).tail();
+}
+
+constexpr clap::PluginTail kTail = {tail};
+
+const void* extension(const clap::Plugin*, const char* id) {
+  if (std::strcmp(id, clap::kParamsId) == 0) return &kParams;
+  if (std::strcmp(id, clap::kAudioPortsId) == 0) return &kAudioPorts;
+  if (std::strcmp(id, clap::kStateId) == 0) return &kState;
+  if (std::strcmp(id, clap::kLatencyId) == 0) return &kLatency;
+  if (std::strcmp(id, clap::kTailId) == 0) return &kTail;
+  return nullptr;
+}
+
+Instance::Instance(const clap::PluginDescriptor* descriptor, const clap::Host* host)
+    : plugin{descriptor, this,  init,    destroy,   activate,  deactivate,  startProcessing,
+             stopProcessing, reset, process, extension, onMainThread},
+      filter(host) {}
+
+}  // namespace
+
+const clap::Plugin* createClapPlugin(const clap::PluginDescriptor* descriptor,
+                                     const clap::Host* host) {
+  auto* instance = new (std::nothrow) Instance(descriptor, host);
+  return instance ? &instance->plugin : nullptr;
+}
+
+}  // namespace qr47
