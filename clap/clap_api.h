@@ -136,8 +136,7 @@ struct Plugin {
 
 struct PluginFactory {
   std::uint32_t (*getPluginCount)(const PluginFactory* factory);
-  const PluginDescriptor* (*getPluginDescriptor)(const PluginFactory* factory,
-                                                 std::uint32_t index);
+  const PluginDescriptor* (*getPluginDescriptor)(const PluginFactory* factory, std::uint32_t index);
   const Plugin* (*createPlugin)(const PluginFactory* factory, const Host* host,
                                 const char* pluginId);
 };

@@ -65,6 +65,6 @@ __declspec(dllexport)
 #else
 __attribute__((visibility("default")))
 #endif
-extern const qr47::clap::PluginEntry clap_entry = {qr47::kVersion, qr47::initModule,
-                                                   qr47::deinitModule, qr47::factory};
+    extern const qr47::clap::PluginEntry clap_entry = {qr47::kVersion, qr47::initModule,
+                                                       qr47::deinitModule, qr47::factory};
 }

@@ -151,8 +151,8 @@ const void* extension(const clap::Plugin*, const char* id) {
 }
 
 Instance::Instance(const clap::PluginDescriptor* descriptor, const clap::Host* host)
-    : plugin{descriptor, this,  init,    destroy,   activate,  deactivate,  startProcessing,
-             stopProcessing, reset, process, extension, onMainThread},
+    : plugin{descriptor,      this,           init,  destroy, activate,  deactivate,
+             startProcessing, stopProcessing, reset, process, extension, onMainThread},
       filter(host) {}
 
 }  // namespace

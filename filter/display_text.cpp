@@ -208,8 +208,10 @@ bool parseValueText(std::int32_t index, const char* text, float* value) {
   switch (index) {
     case kCutoff:
       if (!std::isfinite(number)) return false;
-      if (sameLetters(unit, "kHz")) number *= kHertzPerKilohertz;
-      else if (!bare && !sameLetters(unit, "Hz")) return false;
+      if (sameLetters(unit, "kHz"))
+        number *= kHertzPerKilohertz;
+      else if (!bare && !sameLetters(unit, "Hz"))
+        return false;
       *value = hostValueFor(kCutoff, static_cast<float>(number));
       return true;
     case kQFactor:

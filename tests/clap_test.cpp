@@ -1,0 +1,370 @@
+// The CLAP module loaded as a host loads it: what it tells the host, its parameters' texts, its
+// state, and the interface's thread rules. Its sound against the VST module is the session
+// host's test (clap_session_host.cpp).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "clap_host.h"
+#include "effect_record.h"
+#include "interface_numbers.h"
+#include "module_loader.h"
+
+namespace clap_test {
+namespace {
+
+constexpr std::uint32_t kFrames = 256;
+
+const PluginEntry* entry() {
+  static const PluginEntry* loaded = [] {
+    const PluginEntry* e = loadClapEntry(QR47_CLAP_MODULE_PATH);
+    if (e) e->init(QR47_CLAP_MODULE_PATH);
+    return e;
+  }();
+  return loaded;
+}
+
+// Noise through an active instance; the output of one block.
+std::vector<float> outputOf(Instance& plugin, const EventList& events, unsigned seed = 1) {
+  std::vector<float> in0(kFrames), in1(kFrames), out0(kFrames), out1(kFrames);
+  std::uint32_t state = seed;
+  for (std::uint32_t i = 0; i < kFrames; ++i) {
+    state = state * 1664525u + 1013904223u;
+    in0[i] = static_cast<float>(static_cast<std::int32_t>(state)) / 2147483648.0f;
+    in1[i] = -in0[i] * 0.5f;
+  }
+  float* in[] = {in0.data(), in1.data()};
+  float* out[] = {out0.data(), out1.data()};
+  EXPECT_EQ(plugin.process(in, out, kFrames, events), 1);
+  out0.insert(out0.end(), out1.begin(), out1.end());
+  return out0;
+}
+
+void activate(Instance& plugin, double rate = 44100.0) {
+  ASSERT_TRUE(plugin.plugin->activate(plugin.plugin, rate, 1, kFrames));
+  ASSERT_TRUE(plugin.plugin->startProcessing(plugin.plugin));
+}
+
+void deactivate(Instance& plugin) {
+  plugin.plugin->stopProcessing(plugin.plugin);
+  plugin.plugin->deactivate(plugin.plugin);
+}
+
+TEST(Clap, EntryFactoryAndDescriptor) {
+  ASSERT_NE(entry(), nullptr);
+  EXPECT_EQ(entry()->clapVersion.major, 1u);
+  EXPECT_TRUE(entry()->init(QR47_CLAP_MODULE_PATH));  // again: harmless
+  entry()->deinit();
+  EXPECT_EQ(entry()->getFactory("clap.preset-discovery-factory"), nullptr);
+  auto* factory = static_cast<const PluginFactory*>(entry()->getFactory("clap.plugin-factory"));
+  ASSERT_NE(factory, nullptr);
+  ASSERT_EQ(factory->getPluginCount(factory), 1u);
+  EXPECT_EQ(factory->getPluginDescriptor(factory, 1), nullptr);
+  const PluginDescriptor* d = factory->getPluginDescriptor(factory, 0);
+  EXPECT_STREQ(d->id, "org.qr47.filter");
+  EXPECT_STREQ(d->name, "QR47");
+  EXPECT_STREQ(d->vendor, "QR47 Project");
+  EXPECT_STREQ(d->version, "1.0.0");
+  EXPECT_NE(std::strlen(d->description), 0u);
+  std::string features;
+  for (const char* const* f = d->features; *f; ++f) features += std::string(*f) + " ";
+  EXPECT_EQ(features, "audio-effect filter stereo ");
+  TestHost host;
+  EXPECT_EQ(factory->createPlugin(factory, &host.host, "org.qr47.other"), nullptr);
+  Instance plugin(entry(), &host.host);
+  EXPECT_EQ(plugin.plugin->getExtension(plugin.plugin, "clap.gui"), nullptr);
+  ASSERT_TRUE(plugin.latency && plugin.tail && plugin.state && plugin.ports && plugin.params);
+}
+
+TEST(Clap, OneStereoPortEachWayProcessableInPlace) {
+  TestHost host;
+  Instance plugin(entry(), &host.host);
+  for (bool input : {true, false}) {
+    ASSERT_EQ(plugin.ports->count(plugin.plugin, input), 1u);
+    AudioPortInfo info{};
+    ASSERT_TRUE(plugin.ports->get(plugin.plugin, 0, input, &info));
+    EXPECT_EQ(info.id, 0u);
+    EXPECT_EQ(info.flags, 1u);  // main
+    EXPECT_EQ(info.channelCount, 2u);
+    EXPECT_STREQ(info.portType, "stereo");
+    EXPECT_EQ(info.inPlacePair, 0u);
+    EXPECT_FALSE(plugin.ports->get(plugin.plugin, 1, input, &info));
+  }
+}
+
+TEST(Clap, ParametersTheirRangesAndTexts) {
+  struct Text {
+    double value;
+    const char* text;
+  };
+  struct Row {
+    const char* name;
+    std::uint32_t flags;  // automatable 32; stepped 1 and enum 65536 for the lists
+    double maximum, defaultValue;
+    std::vector<Text> texts;
+  };
+  const Row rows[] = {
+      {"Cutoff",
+       32,
+       1.0,
+       1.0,
+       {{0.0, "270 Hz"}, {0.33333, "900 Hz"}, {0.5, "2950 Hz"}, {1.0, "20000 Hz"}}},
+      {"Q Factor", 32, 1.0, 0.7f, {{0.0, "1 %"}, {0.7f, "70 %"}, {1.0, "100 %"}}},
+      {"Filter Type",
+       65569,
+       3.0,
+       0.0,
+       {{0.0, "low pass"},
+        {1.0, "high pass"},
+        {2.0, "band pass"},
+        {3.0, "notch"},
+        {2.9, "band pass"}}},
+      {"Pole Number", 65569, 1.0, 0.0, {{0.0, "2 poles"}, {1.0, "4 poles"}}},
+      {"Additional LP", 32, 1.0, 0.0, {{0.0, "Off"}, {0.125, "13 %"}, {0.5, "50 %"}}},
+      {"18dB Boost",
+       32,
+       1.0,
+       0.125,
+       {{0.0, "-inf dB"}, {0.0625, "-6.02 dB"}, {0.125, "0.00 dB"}, {1.0, "18.06 dB"}}},
+  };
+  TestHost host;
+  Instance plugin(entry(), &host.host);
+  ASSERT_EQ(plugin.params->count(plugin.plugin), 6u);
+  for (std::uint32_t id = 0; id < 6; ++id) {
+    const Row& row = rows[id];
+    ParamInfo info{};
+    ASSERT_TRUE(plugin.params->getInfo(plugin.plugin, id, &info));
+    EXPECT_EQ(info.id, id);
+    EXPECT_STREQ(info.name, row.name);
+    EXPECT_EQ(info.flags, row.flags) << row.name;
+    EXPECT_EQ(info.minValue, 0.0);
+    EXPECT_EQ(info.maxValue, row.maximum) << row.name;
+    EXPECT_EQ(info.defaultValue, row.defaultValue) << row.name;
+    EXPECT_EQ(plugin.value(id), row.defaultValue) << "the factory program's value";
+    for (const Text& t : row.texts) {
+      char text[64];
+      ASSERT_TRUE(plugin.params->valueToText(plugin.plugin, id, t.value, text, sizeof text));
+      EXPECT_STREQ(text, t.text) << row.name << " " << t.value;
+      // What value to text writes reads back to a value with the same text.
+      double back = -1.0;
+      ASSERT_TRUE(plugin.params->textToValue(plugin.plugin, id, t.text, &back)) << t.text;
+      ASSERT_TRUE(plugin.params->valueToText(plugin.plugin, id, back, text, sizeof text));
+      EXPECT_STREQ(text, t.text) << row.name;
+    }
+  }
+  ParamInfo info{};
+  EXPECT_FALSE(plugin.params->getInfo(plugin.plugin, 6, &info));
+  char small[4];
+  EXPECT_FALSE(plugin.params->valueToText(plugin.plugin, 0, 1.0, small, sizeof small));
+}
+
+TEST(Clap, TextsReadBackWithOrWithoutTheirUnits) {
+  struct Case {
+    std::uint32_t id;
+    const char* typed;
+    const char* shown;  // null: refused
+  };
+  const Case cases[] = {
+      {0, "1000", "1000 Hz"}, {0, " 2.5 kHz ", "2500 Hz"},
+      {0, "440HZ", "440 Hz"}, {0, "12 parsecs", nullptr},
+      {0, "", nullptr},       {1, "35", "35 %"},
+      {1, "35 %", "35 %"},    {1, "35 dB", nullptr},
+      {2, "NOTCH", "notch"},  {2, "1", "high pass"},
+      {2, "4", nullptr},      {2, "band", nullptr},
+      {3, "4", "4 poles"},    {3, "2 poles", "2 poles"},
+      {3, "3", nullptr},      {4, "off", "Off"},
+      {4, "25", "25 %"},      {5, "+6 dB", "6.00 dB"},
+      {5, "-inf", "-inf dB"}, {5, "-12.5dB", "-12.50 dB"},
+      {5, "+-3", nullptr},    {5, "nan", nullptr},
+      {6, "1", nullptr},
+  };
+  TestHost host;
+  Instance plugin(entry(), &host.host);
+  for (const Case& c : cases) {
+    double value = -1.0;
+    const bool read = plugin.params->textToValue(plugin.plugin, c.id, c.typed, &value);
+    ASSERT_EQ(read, c.shown != nullptr) << c.typed;
+    if (!read) continue;
+    char text[64];
+    ASSERT_TRUE(plugin.params->valueToText(plugin.plugin, c.id, value, text, sizeof text));
+    EXPECT_STREQ(text, c.shown) << c.typed;
+  }
+}
+
+TEST(Clap, StateRoundTripsExactlyIntoAFreshInstance) {
+  TestHost host;
+  Instance saved(entry(), &host.host);
+  EventList changes;  // flushed while inactive
+  const double values[] = {0.5, 0.25, 3.0, 1.0, 0.5, 0.1};
+  for (std::uint32_t id = 0; id < 6; ++id) changes.add(0, id, values[id]);
+  saved.params->flush(saved.plugin, changes.input(), nullptr);
+  MemoryStream stream;  // one byte a call
+  ASSERT_TRUE(saved.state->save(saved.plugin, &stream.output));
+  // "QR47", version 1, the host values as little-endian floats.
+  const std::vector<std::uint8_t> expected = {'Q',  'R',  '4',  '7',  1,    0,    0,    0,
+                                              0x00, 0x00, 0x00, 0x3F, 0x00, 0x00, 0x80, 0x3E,
+                                              0x00, 0x00, 0x40, 0x3F, 0x00, 0x00, 0x80, 0x3F,
+                                              0x00, 0x00, 0x00, 0x3F, 0xCD, 0xCC, 0xCC, 0x3D};
+  EXPECT_EQ(stream.bytes, expected);
+
+  Instance restored(entry(), &host.host);
+  stream.chunk = 3;
+  ASSERT_TRUE(restored.state->load(restored.plugin, &stream.input));
+  EXPECT_EQ(host.valueRescans, 1) << "the host is told the values changed";
+  for (std::uint32_t id = 0; id < 6; ++id) EXPECT_EQ(restored.value(id), saved.value(id)) << id;
+  activate(saved);
+  activate(restored);
+  EventList none;
+  EXPECT_EQ(outputOf(restored, none), outputOf(saved, none));
+  deactivate(saved);
+  deactivate(restored);
+}
+
+TEST(Clap, StatesNotOfThisFormatAreRefusedAndChangeNothing) {
+  TestHost host;
+  Instance source(entry(), &host.host);
+  MemoryStream good;
+  good.chunk = 64;
+  ASSERT_TRUE(source.state->save(source.plugin, &good.output));
+  auto altered = [&](std::size_t at, std::uint8_t byte) {
+    std::vector<std::uint8_t> bytes = good.bytes;
+    bytes[at] = byte;
+    return bytes;
+  };
+  std::vector<std::uint8_t> longer = good.bytes;
+  longer.push_back(0);
+  const std::vector<std::vector<std::uint8_t>> refused = {
+      {},
+      std::vector<std::uint8_t>(good.bytes.begin(), good.bytes.end() - 1),  // short
+      longer,
+      altered(0, 'q'),    // another format
+      altered(4, 2),      // another version
+      altered(11, 0x7F),  // a NaN
+      altered(11, 0x40),  // Cutoff 2.0, outside the range
+      std::vector<std::uint8_t>(32, 0xA5),
+  };
+  Instance plugin(entry(), &host.host);
+  activate(plugin);
+  EventList none;
+  const std::vector<float> before = outputOf(plugin, none);
+  for (const auto& bytes : refused) {
+    MemoryStream stream;
+    stream.bytes = bytes;
+    stream.chunk = 5;
+    EXPECT_FALSE(plugin.state->load(plugin.plugin, &stream.input)) << bytes.size();
+  }
+  MemoryStream failing;
+  failing.bytes = good.bytes;
+  failing.fail = true;
+  EXPECT_FALSE(plugin.state->load(plugin.plugin, &failing.input));
+  EXPECT_FALSE(plugin.state->save(plugin.plugin, &failing.output));
+  EXPECT_EQ(host.valueRescans, 0);
+  for (std::uint32_t id = 0; id < 6; ++id) EXPECT_EQ(plugin.value(id), source.value(id));
+  plugin.plugin->reset(plugin.plugin);
+  EXPECT_EQ(outputOf(plugin, none), before) << "the same sound from a cleared filter";
+  deactivate(plugin);
+}
+
+// The tail is the VST module's answer, but 0 where the filter is silent; no latency.
+TEST(Clap, TailAndLatencyAsTheFilterHasThem) {
+  void* vstModule = nullptr;
+  qr47::ModuleMain vstEntry = loadEntry(QR47_MODULE_PATH);
+  ASSERT_NE(vstEntry, nullptr);
+  (void)vstModule;
+  struct Setting {
+    double cutoff, q, type, poles, lp, boost;
+  };
+  const Setting settings[] = {{1.0, 0.7, 0, 0, 0, 0.125},
+                              {0.5, 1.0, 0, 1, 0, 0.125},
+                              {0.3, 0.9, 2, 1, 1.0, 0.5},
+                              {0.5, 0.9, 3, 0, 0.0, 1.0}};
+  const float typeValues[] = {0.0f, 0.25f, 0.5f, 0.75f};
+  TestHost host;
+  for (double rate : {44100.0, 96000.0}) {
+    for (const Setting& s : settings) {
+      Instance plugin(entry(), &host.host);
+      qr47::EffectRecord* r = vstEntry(answerHostVersion);
+      r->dispatchEntry(r, opcode::kSampleRate, 0, 0, nullptr, static_cast<float>(rate));
+      EventList changes;
+      const double values[] = {s.cutoff, s.q, s.type, s.poles, s.lp, s.boost};
+      for (std::uint32_t id = 0; id < 6; ++id) {
+        changes.add(0, id, values[id]);
+        r->setParameterEntry(
+            r, static_cast<std::int32_t>(id),
+            id == 2 ? typeValues[static_cast<int>(s.type)] : static_cast<float>(values[id]));
+      }
+      plugin.params->flush(plugin.plugin, changes.input(), nullptr);
+      activate(plugin, rate);
+      EXPECT_EQ(plugin.tail->get(plugin.plugin), static_cast<std::uint32_t>(r->dispatchEntry(
+                                                     r, opcode::kTailSize, 0, 0, nullptr, 0)));
+      EXPECT_EQ(plugin.latency->get(plugin.plugin), 0u);
+      EventList silence;
+      silence.add(0, 5, 0.0);
+      EXPECT_EQ(outputOf(plugin, silence), std::vector<float>(2 * kFrames, 0.0f));
+      EXPECT_EQ(plugin.tail->get(plugin.plugin), 0u) << "a silent setting has no tail";
+      deactivate(plugin);
+      r->dispatchEntry(r, opcode::kClose, 0, 0, nullptr, 0);
+    }
+  }
+}
+
+// The audio thread processes with events while the main thread reads values and texts, saves
+// and loads: the plug-in calls the host only from the main thread, and the last state loaded
+// is what the next block plays.
+TEST(Clap, MainAndAudioThreadsAsTheInterfaceSeparatesThem) {
+  TestHost host;
+  Instance plugin(entry(), &host.host);
+  activate(plugin);
+  std::atomic<bool> stop{false};
+  std::thread audio([&] {
+    EventList events;
+    std::uint32_t n = 0;
+    while (!stop) {
+      events.clear();
+      events.add(n % kFrames, n % 6, (n % 4) / 4.0);
+      outputOf(plugin, events, ++n);
+    }
+  });
+  int loads = 0;
+  std::vector<std::uint8_t> last;
+  for (int round = 0; round < 300; ++round) {
+    double value;
+    char text[64];
+    for (std::uint32_t id = 0; id < 6; ++id) {
+      ASSERT_TRUE(plugin.params->getValue(plugin.plugin, id, &value));
+      ASSERT_TRUE(plugin.params->valueToText(plugin.plugin, id, value, text, sizeof text));
+    }
+    MemoryStream stream;
+    stream.chunk = 32;
+    ASSERT_TRUE(plugin.state->save(plugin.plugin, &stream.output));
+    stream.bytes[8 + 4 * (round % 6) + 3] = 0x3E;  // that value becomes 0.125 to 0.25
+    ASSERT_TRUE(plugin.state->load(plugin.plugin, &stream.input));
+    ++loads;
+    last = stream.bytes;
+  }
+  stop = true;
+  audio.join();
+  EXPECT_EQ(host.callsOffMainThread, 0);
+  EXPECT_EQ(host.valueRescans, loads);
+
+  // The last state, with the Additional LP off so that the low-pass's history is not heard,
+  // sounds the same in a fresh instance once the sections are reset.
+  MemoryStream again, copy;
+  std::fill(last.begin() + 24, last.begin() + 28, 0);
+  again.bytes = copy.bytes = last;
+  ASSERT_TRUE(plugin.state->load(plugin.plugin, &again.input));
+  Instance fresh(entry(), &host.host);
+  ASSERT_TRUE(fresh.state->load(fresh.plugin, &copy.input));
+  activate(fresh);
+  plugin.plugin->reset(plugin.plugin);
+  EventList none;
+  EXPECT_EQ(outputOf(plugin, none, 9), outputOf(fresh, none, 9));
+  deactivate(plugin);
+  deactivate(fresh);
+}
+
+}  // namespace
+}  // namespace clap_test
