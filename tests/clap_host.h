@@ -157,9 +157,11 @@ struct Instance {
   ProcessStatus process(float* const* in, float* const* out, std::uint32_t frames,
                         const EventList& events) {
     AudioBuffer input{const_cast<float**>(in), nullptr, 2, 0, 0};
-    AudioBuffer output{const_cast<float**>(out), nullptr, 2, 0, 0};
+    AudioBuffer output{const_cast<float**>(out), nullptr, 2, 0, ~std::uint64_t{0}};
     Process p{-1, frames, nullptr, &input, &output, 1, 1, events.input(), nullptr};
-    return plugin->process(plugin, &p);
+    const ProcessStatus status = plugin->process(plugin, &p);
+    outputConstantMask = output.constantMask;
+    return status;
   }
   double value(std::uint32_t id) const {
     double v = -1.0;
@@ -173,6 +175,7 @@ struct Instance {
   const PluginState* state = nullptr;
   const PluginTail* tail = nullptr;
   const PluginLatency* latency = nullptr;
+  std::uint64_t outputConstantMask = 0;  // as the last block left it: no channel is constant
 };
 
 }  // namespace clap_test

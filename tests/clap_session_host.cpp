@@ -173,7 +173,8 @@ class Session {
     float* const* result = inPlace ? clapIn : clapOut;
     std::fwrite(result[0], sizeof(float), frames, log);
     std::fwrite(result[1], sizeof(float), frames, log);
-    return std::memcmp(result[0], vstOut[0].data(), frames * sizeof(float)) == 0 &&
+    return clap.outputConstantMask == 0 &&
+           std::memcmp(result[0], vstOut[0].data(), frames * sizeof(float)) == 0 &&
            std::memcmp(result[1], vstOut[1].data(), frames * sizeof(float)) == 0;
   }
 

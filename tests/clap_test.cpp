@@ -95,6 +95,21 @@ TEST(Clap, OneStereoPortEachWayProcessableInPlace) {
   }
 }
 
+// A call without audio buffers still takes its events, and fails only when it has frames.
+TEST(Clap, ProcessingWithoutAudioBuffers) {
+  TestHost host;
+  Instance plugin(entry(), &host.host);
+  activate(plugin);
+  for (std::uint32_t frames : {0u, 64u}) {
+    EventList events;
+    events.add(0, 2, frames == 0 ? 3.0 : 1.0);
+    Process p{-1, frames, nullptr, nullptr, nullptr, 0, 0, events.input(), nullptr};
+    EXPECT_EQ(plugin.plugin->process(plugin.plugin, &p), frames == 0 ? 1 : 0) << frames;
+    EXPECT_EQ(plugin.value(2), frames == 0 ? 3.0 : 1.0);
+  }
+  deactivate(plugin);
+}
+
 TEST(Clap, ParametersTheirRangesAndTexts) {
   struct Text {
     double value;
