@@ -33,8 +33,9 @@ constexpr int kBlockSizes[] = {32, 512, 4096};
 constexpr int kSilentBlocks = 86;  // about a second of silence after each loud block of 512
 
 // Typical settings: a resonant low pass at 2950 Hz, unity output.
+constexpr float kTypicalQ = 0.7f;
 void configure(const Configuration& c, void (*set)(void*, std::int32_t, float), void* target) {
-  const float values[] = {0.5f, 0.7f, 0.0f, c.poles, c.additionalLp, 0.125f};
+  const float values[] = {0.5f, kTypicalQ, 0.0f, c.poles, c.additionalLp, 0.125f};
   for (std::int32_t i = 0; i < kParameterCount; ++i) set(target, i, values[i]);
 }
 
@@ -201,6 +202,35 @@ void setParameter(benchmark::State& state, std::int32_t index) {
   Module::close(r);
 }
 
+// The host's tail question, asked again and again, or after each change of the Q Factor.
+void tailSize(benchmark::State& state, Configuration c, bool afterChange) {
+  EffectRecord* r = preparedInstance(state, c, 512);
+  if (!r) return;
+  float q = kTypicalQ;
+  for (auto _ : state) {
+    if (afterChange) {
+      q = q == kTypicalQ ? kTypicalQ / 2.0f : kTypicalQ;
+      r->setParameterEntry(r, 1, q);
+    }
+    benchmark::DoNotOptimize(r->dispatchEntry(r, kTailSize, 0, 0, nullptr, 0.0f));
+  }
+  Module::close(r);
+}
+
+// The longest ring: the Additional LP full, at the lowest cutoff and the highest Q.
+void longestTail(benchmark::State& state) {
+  EffectRecord* r = preparedInstance(state, kConfigurations[2], 512);
+  if (!r) return;
+  const float values[] = {0.0f, 1.0f, 0.0f, 1.0f, 1.0f, 0.125f};
+  for (std::int32_t i = 0; i < kParameterCount; ++i) r->setParameterEntry(r, i, values[i]);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(r->dispatchEntry(r, kTailSize, 0, 0, nullptr, 0.0f));
+  }
+  state.counters["samples"] =
+      static_cast<double>(r->dispatchEntry(r, kTailSize, 0, 0, nullptr, 0.0f));
+  Module::close(r);
+}
+
 void selectProgram(benchmark::State& state) {
   EffectRecord* r = preparedInstance(state, kConfigurations[2], 512);
   if (!r) return;
@@ -322,6 +352,10 @@ void registerAll() {
     benchmark::RegisterBenchmark(
         (std::string("Module/SilenceAfterSignal/") + c.name + "/512").c_str(),
         moduleSilenceAfterSignal, c);
+    benchmark::RegisterBenchmark((std::string("Module/TailSize/") + c.name).c_str(), tailSize, c,
+                                 false);
+    benchmark::RegisterBenchmark((std::string("Module/TailSizeAfterChange/") + c.name).c_str(),
+                                 tailSize, c, true);
     benchmark::RegisterBenchmark((std::string("Lv2/") + c.name + "/512").c_str(), lv2Processing, c,
                                  512);
     benchmark::RegisterBenchmark((std::string("Ladspa/") + c.name + "/512").c_str(),
@@ -332,6 +366,7 @@ void registerAll() {
     benchmark::RegisterBenchmark((std::string("Module/SetParameter/") + names[i]).c_str(),
                                  setParameter, i);
   }
+  benchmark::RegisterBenchmark("Module/TailSize/Longest", longestTail);
   benchmark::RegisterBenchmark("Module/SelectProgram", selectProgram);
   benchmark::RegisterBenchmark("Module/CreateAndClose", createAndClose);
 }

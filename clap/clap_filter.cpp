@@ -4,12 +4,12 @@
 #include <cstring>
 
 #include "clap_parameters.h"
-#include "tail_length.h"
 
 namespace qr47 {
 
 ClapFilter::ClapFilter(const clap::Host* clapHost) : host(clapHost) {
   for (std::uint32_t id = 0; id < kParameterCount; ++id) setValue(id, kFactoryValues[id]);
+  publishChanges();
 }
 
 void ClapFilter::init() {
@@ -21,20 +21,10 @@ void ClapFilter::init() {
 void ClapFilter::activate(double rate) {
   takeLoadedState();
   settings.setSampleRate(static_cast<float>(rate));
-  sampleRate.store(static_cast<float>(rate), std::memory_order_relaxed);
+  changed = true;
+  publishChanges();
   core.clearSections();
-}
-
-// The filter's own tail for the values shown; silence when the output is off.
-std::uint32_t ClapFilter::tail() const {
-  const ParameterValues values = shownValues();
-  FilterSettings view;
-  for (std::int32_t index = 0; index < kParameterCount; ++index) {
-    view.setParameter(index, values[index]);
-  }
-  view.setSampleRate(sampleRate.load(std::memory_order_relaxed));
-  if (view.loop().outputGain == 0.0f) return 0;
-  return static_cast<std::uint32_t>(tailLength(view.loop()));
+  active = true;
 }
 
 bool ClapFilter::value(std::uint32_t id, double* clapValue) const {
@@ -74,6 +64,11 @@ bool ClapFilter::load(const clap::InputStream* stream) {
   for (std::uint32_t id = 0; id < kParameterCount; ++id) {
     shown[id].store(state.values[id], std::memory_order_relaxed);
   }
+  // While inactive nothing processes: the main thread applies the state itself.
+  if (!active) {
+    takeLoadedState();
+    publishChanges();
+  }
   if (hostParams) hostParams->rescan(host, clap::kParamRescanValues);
   return true;
 }
@@ -85,6 +80,7 @@ void ClapFilter::applyEvents(const clap::InputEvents* events) {
     const clap::EventHeader* event = events->get(events, i);
     if (event) applyEvent(*event);
   }
+  publishChanges();
 }
 
 // Each event takes effect at its sample: the block is run up to it, the value set, and the rest
@@ -108,6 +104,7 @@ clap::ProcessStatus ClapFilter::process(const clap::Process& p) {
     applyEvent(*event);
   }
   if (frames > done) run(p, done, frames);
+  publishChanges();
   if (!stereo) return p.framesCount == 0 ? clap::kProcessContinue : clap::kProcessError;
   p.audioOutputs[0].constantMask = 0;
   return clap::kProcessContinue;
@@ -124,6 +121,12 @@ ParameterValues ClapFilter::shownValues() const {
 void ClapFilter::setValue(std::uint32_t id, float value) {
   settings.setParameter(static_cast<std::int32_t>(id), value);
   shown[id].store(value, std::memory_order_relaxed);
+  changed = true;
+}
+
+void ClapFilter::publishChanges() {
+  if (changed) tailAnswer.publish(settings.loop());
+  changed = false;
 }
 
 // Only parameter values of the core event space are the filter's.

@@ -16,6 +16,7 @@
 #include "filter_core.h"
 #include "filter_settings.h"
 #include "saved_state.h"
+#include "tail_answer.h"
 #include "triple_buffer.h"
 
 namespace qr47 {
@@ -28,10 +29,13 @@ class ClapFilter {
   // Main thread.
   void init();
   void activate(double sampleRate);
-  std::uint32_t tail() const;
+  void deactivate() { active = false; }
   bool value(std::uint32_t id, double* value) const;
   bool save(const clap::OutputStream* stream) const;
   bool load(const clap::InputStream* stream);
+
+  // Main or audio thread.
+  std::uint32_t tail() { return static_cast<std::uint32_t>(tailAnswer.length()); }
 
   // Audio thread (or the main thread while inactive).
   void applyEvents(const clap::InputEvents* events);
@@ -48,14 +52,16 @@ class ClapFilter {
   void setValue(std::uint32_t id, float value);
   void applyEvent(const clap::EventHeader& event);
   void takeLoadedState();
+  void publishChanges();
   void run(const clap::Process& process, std::uint32_t start, std::uint32_t end);
 
   const clap::Host* host;
   const clap::HostParams* hostParams = nullptr;
+  bool active = false;  // the main thread's own
 
-  // What the main thread reads: the values the audio thread applied last, and the rate.
+  // What the main thread reads: the values the audio thread applied last, and their tail.
   std::atomic<float> shown[kParameterCount];
-  std::atomic<float> sampleRate{kStartingSampleRate};
+  TailAnswer tailAnswer{FilterSettings::Loop{}};
 
   // States loaded on the main thread, on their way to the audio thread.
   TripleBuffer<LoadedState> loaded{LoadedState{}};
@@ -63,6 +69,7 @@ class ClapFilter {
 
   // The audio thread's own.
   std::uint32_t loadsTaken = 0;
+  bool changed = false;  // since the tail was last published
   FilterSettings settings;
   FilterCore core;
 };

@@ -43,7 +43,9 @@ bool activate(const clap::Plugin* plugin, double sampleRate, std::uint32_t, std:
   return true;
 }
 
-void deactivate(const clap::Plugin*) {}
+void deactivate(const clap::Plugin* plugin) {
+  filterOf(plugin).deactivate();
+}
 
 bool startProcessing(const clap::Plugin*) {
   return true;

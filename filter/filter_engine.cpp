@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tail_length.h"
-
 namespace qr47 {
 namespace {
 
@@ -28,7 +26,7 @@ void nameOf(const ProgramBank& bank, std::int32_t program, char* name) {
 
 }  // namespace
 
-FilterEngine::FilterEngine() : published(FilterSettings::Loop{}) {
+FilterEngine::FilterEngine() : published(FilterSettings::Loop{}), tail(FilterSettings::Loop{}) {
   setProgram(kFactoryProgram);
 }
 
@@ -100,10 +98,6 @@ void FilterEngine::clearSections() {
   clearRequests.fetch_add(1, std::memory_order_release);
 }
 
-std::int32_t FilterEngine::tailLength() const {
-  return qr47::tailLength(settings().loop());
-}
-
 void FilterEngine::processReplace(const float* const* inputs, float* const* outputs,
                                   std::int32_t sampleFrames) {
   core.processReplace(latestSettings(), inputs, outputs, sampleFrames);
@@ -126,6 +120,7 @@ void FilterEngine::apply(std::int32_t index, float value) {
 void FilterEngine::publish() {
   published.writeSlot() = current.loop();
   published.publish();
+  tail.publish(current.loop());
 }
 
 const FilterSettings::Loop& FilterEngine::latestSettings() {

@@ -17,6 +17,7 @@
 #include "filter_core.h"
 #include "filter_settings.h"
 #include "program_bank.h"
+#include "tail_answer.h"
 #include "triple_buffer.h"
 
 namespace qr47 {
@@ -44,8 +45,9 @@ class FilterEngine {
   void setSampleRate(float rate);
   // Both sections start again from silence at the next processing call.
   void clearSections();
-  // How long the output rings on after the input falls silent, in samples at the current rate.
-  std::int32_t tailLength() const;
+  // How long the output rings on after the input falls silent, in samples at the current rate;
+  // 0 when it is silent. Worked out once after each change, without the lock.
+  std::int32_t tailLength() { return tail.length(); }
 
   // The audio thread.
   void processReplace(const float* const* inputs, float* const* outputs, std::int32_t sampleFrames);
@@ -63,6 +65,7 @@ class FilterEngine {
   std::atomic<std::uint32_t> clearRequests{0};
 
   TripleBuffer<FilterSettings::Loop> published;
+  TailAnswer tail;
   std::uint32_t clearsSeen = 0;
   FilterCore core;
 };

@@ -1,5 +1,6 @@
 #include "filter_effect.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <new>
@@ -11,6 +12,7 @@ namespace qr47 {
 namespace {
 
 constexpr std::int32_t kInputCount = 2;
+constexpr std::int32_t kNoTail = 1;
 constexpr std::int32_t kOutputCount = 2;
 
 constexpr char kEffectNameText[] = "QR47";
@@ -126,8 +128,9 @@ std::int32_t FilterEffect::canDo(const char* capability) {
   return 0;
 }
 
+// The interface's "no tail" is 1: 0 would leave the host to guess.
 std::int32_t FilterEffect::getTailSize() {
-  return engine.tailLength();
+  return std::max(kNoTail, engine.tailLength());
 }
 
 EffectBase* createEffect(HostCallback hostCallback) {

@@ -1,0 +1,98 @@
+// The tail length, known without running the filter, against the filter run on an impulse until
+// its states can no longer reach -90 dB: never shorter, and not much longer.
+#include "tail_length.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "filter_core.h"
+
+namespace qr47 {
+namespace {
+
+constexpr double kSilence = 3.1622776601683795e-5;  // -90 dB
+
+// The samples up to and including the last one at or above -90 dB, the filter run on an impulse
+// until every state is a thousand times too small to bring the output back there.
+std::int64_t measuredTail(const FilterSettings::Loop& loop, std::int64_t longest) {
+  constexpr std::int32_t kBlock = 256;
+  FilterCore core;
+  float input[kBlock] = {1.0f};
+  float left[kBlock], right[kBlock];
+  const float* inputs[] = {input, input};
+  float* outputs[] = {left, right};
+  std::int64_t tail = 0;
+  const double reach = (9.0 + std::fabs(loop.mixGain)) * std::fabs(loop.outputGain) * 1000.0;
+  for (std::int64_t start = 0; start < longest; start += kBlock) {
+    core.processReplace(loop, inputs, outputs, kBlock);
+    input[0] = 0.0f;
+    for (std::int32_t i = 0; i < kBlock; ++i) {
+      if (std::fabs(left[i]) >= kSilence) tail = start + i + 1;
+    }
+    if (core.stateLevel() * reach < kSilence) return tail;
+  }
+  return longest;
+}
+
+FilterSettings settingsOf(const float (&values)[kParameterCount], float rate) {
+  FilterSettings settings;
+  for (std::int32_t i = 0; i < kParameterCount; ++i) settings.setParameter(i, values[i]);
+  settings.setSampleRate(rate);
+  return settings;
+}
+
+TEST(TailLength, TheFilterRunOnAnImpulseAsItHasBeenMeasured) {
+  struct Case {
+    float values[kParameterCount];
+    std::int64_t tail;
+  };
+  const Case cases[] = {
+      {{1.0f, 0.7f, 0.0f, 0.0f, 0.0f, 0.125f}, 46},  // the factory program
+      {{0.1f, 1.0f, 0.0f, 1.0f, 0.0f, 0.125f}, 251},
+      {{0.3f, 0.9f, 0.0f, 0.0f, 1.0f, 1.0f}, 1616},
+  };
+  for (const Case& c : cases) {
+    const FilterSettings settings = settingsOf(c.values, 44100.0f);
+    EXPECT_EQ(measuredTail(settings.loop(), 441000), c.tail);
+    EXPECT_GE(tailLength(settings.loop()), c.tail);
+    EXPECT_LE(tailLength(settings.loop()), 1.25 * c.tail + 64);
+  }
+}
+
+// Over random settings at five rates: never shorter than the filter rings, and within a
+// quarter and 64 samples of it but for a few settings in a thousand, where the output of the
+// sections and of the low-pass, or a line and its pole, cancel for a while.
+TEST(TailLength, NeverShorterAndSeldomAQuarterLongerOverManySettingsAndRates) {
+  std::mt19937 random(47);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  int longer = 0, tried = 0;
+  for (float rate : {22050.0f, 44100.0f, 48000.0f, 96000.0f, 192000.0f}) {
+    for (int n = 0; n < 600; ++n) {
+      const float values[kParameterCount] = {unit(random),
+                                             unit(random),
+                                             std::floor(unit(random) * 4.0f) * 0.25f,
+                                             unit(random) < 0.5f ? 0.0f : 1.0f,
+                                             unit(random) < 0.5f ? 0.0f : unit(random),
+                                             unit(random) < 0.1f ? 0.0f : unit(random)};
+      const FilterSettings settings = settingsOf(values, rate);
+      const std::int64_t measured =
+          measuredTail(settings.loop(), static_cast<std::int64_t>(10.0 * rate));
+      const std::int64_t bound = tailLength(settings.loop());
+      ++tried;
+      ASSERT_GE(bound, measured) << rate << " Hz, " << values[0] << " " << values[1] << " "
+                                 << values[2] << " " << values[3] << " " << values[4] << " "
+                                 << values[5];
+      longer += bound > 1.25 * measured + 64;
+      if (values[5] == 0.0f) {
+        EXPECT_EQ(bound, 0) << "silence has no tail";
+      }
+    }
+  }
+  EXPECT_LE(longer * 200, tried) << longer << " of " << tried << " more than a quarter longer";
+}
+
+}  // namespace
+}  // namespace qr47
