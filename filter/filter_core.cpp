@@ -111,9 +111,10 @@ void FilterCore::process(const FilterSettings::Loop& settings, const float* cons
   const bool mixLowpass = s.mixGain > 0.0f;
   const double mixGain = s.mixGain;
   const double outputGain = s.outputGain;
-  std::int32_t peakBits = 0;
+  std::int32_t peakLeft = 0, peakRight = 0;
   for (std::int32_t i = 0; i < sampleFrames; ++i) {
-    peakBits = std::max(peakBits, std::max(magnitudeBits(in0[i]), magnitudeBits(in1[i])));
+    peakLeft = std::max(peakLeft, magnitudeBits(in0[i]));
+    peakRight = std::max(peakRight, magnitudeBits(in1[i]));
     const StereoSample dry = loadStereo(in0 + i, in1 + i);
     StereoSample wet = s.first.step(h1, dry);
     if (s.fourPoles) wet = s.second.step(h2, wet);
@@ -127,18 +128,22 @@ void FilterCore::process(const FilterSettings::Loop& settings, const float* cons
   split(h1, firstLeft, firstRight);
   split(h2, secondLeft, secondRight);
   split(lp, lowLeft, lowRight);
-  guard.feed(fromBits(peakBits), sampleFrames, s.sampleRate);
+  guardLeft.feed(fromBits(peakLeft), sampleFrames, s.sampleRate);
+  guardRight.feed(fromBits(peakRight), sampleFrames, s.sampleRate);
   clearRunawayState();
 }
 
 // A recursion that ran away, or holds what is not finite, is cleared at the end of the block it
 // happened in.
 void FilterCore::clearRunawayState() {
-  for (BiquadSection::History* history : {&firstLeft, &firstRight, &secondLeft, &secondRight}) {
-    clearIfRunAway(guard, *history);
+  for (BiquadSection::History* history : {&firstLeft, &secondLeft}) {
+    clearIfRunAway(guardLeft, *history);
   }
-  clearIfRunAway(guard, lowLeft);
-  clearIfRunAway(guard, lowRight);
+  for (BiquadSection::History* history : {&firstRight, &secondRight}) {
+    clearIfRunAway(guardRight, *history);
+  }
+  clearIfRunAway(guardLeft, lowLeft);
+  clearIfRunAway(guardRight, lowRight);
 }
 
 }  // namespace qr47

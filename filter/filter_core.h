@@ -34,7 +34,9 @@ class FilterCore {
 
   BiquadSection::History firstLeft{}, firstRight{}, secondLeft{}, secondRight{};
   ResonantLowpass::State lowLeft{}, lowRight{};
-  RunawayGuard guard;
+  // Each channel is judged against its own input alone, so that a bad sample in one leaves the
+  // other as it would have been.
+  RunawayGuard guardLeft, guardRight;
 };
 
 }  // namespace qr47
