@@ -7,11 +7,6 @@
 
 namespace qr47 {
 
-ClapFilter::ClapFilter(const clap::Host* clapHost) : host(clapHost) {
-  for (std::uint32_t id = 0; id < kParameterCount; ++id) setValue(id, kFactoryValues[id]);
-  publishChanges();
-}
-
 void ClapFilter::init() {
   hostParams = static_cast<const clap::HostParams*>(host->getExtension(host, clap::kParamsId));
 }
@@ -19,23 +14,22 @@ void ClapFilter::init() {
 // The host calls this only while nothing processes. The sections start from silence, as after
 // the VST module's resume.
 void ClapFilter::activate(double rate) {
-  takeLoadedState();
-  settings.setSampleRate(static_cast<float>(rate));
-  changed = true;
-  publishChanges();
-  core.clearSections();
+  filter.takeLoadedState();
+  filter.setSampleRate(static_cast<float>(rate));
+  filter.publishChanges();
+  filter.clearSections();
   active = true;
 }
 
 bool ClapFilter::value(std::uint32_t id, double* clapValue) const {
   if (id >= static_cast<std::uint32_t>(kParameterCount)) return false;
-  *clapValue = clapValueOf(id, shown[id].load(std::memory_order_relaxed));
+  *clapValue = clapValueOf(id, filter.value(static_cast<std::int32_t>(id)));
   return true;
 }
 
 // The stream may take fewer bytes than offered at a time.
 bool ClapFilter::save(const clap::OutputStream* stream) const {
-  const SavedState state = saveState(shownValues());
+  const SavedState state = saveState(filter.values());
   std::size_t done = 0;
   while (done < state.size()) {
     const std::int64_t written = stream->write(stream, state.data() + done, state.size() - done);
@@ -56,37 +50,32 @@ bool ClapFilter::load(const clap::InputStream* stream) {
     if (read == 0) break;
     done += static_cast<std::size_t>(read);
   }
-  LoadedState state;
-  if (!loadState(bytes, done, &state.values)) return false;
-  state.serial = ++loadsPublished;
-  loaded.writeSlot() = state;
-  loaded.publish();
-  for (std::uint32_t id = 0; id < kParameterCount; ++id) {
-    shown[id].store(state.values[id], std::memory_order_relaxed);
-  }
+  ParameterValues values;
+  if (!loadState(bytes, done, &values)) return false;
+  filter.load(values);
   // While inactive nothing processes: the main thread applies the state itself.
   if (!active) {
-    takeLoadedState();
-    publishChanges();
+    filter.takeLoadedState();
+    filter.publishChanges();
   }
   if (hostParams) hostParams->rescan(host, clap::kParamRescanValues);
   return true;
 }
 
 void ClapFilter::applyEvents(const clap::InputEvents* events) {
-  takeLoadedState();
+  filter.takeLoadedState();
   const std::uint32_t count = events ? events->size(events) : 0;
   for (std::uint32_t i = 0; i < count; ++i) {
     const clap::EventHeader* event = events->get(events, i);
     if (event) applyEvent(*event);
   }
-  publishChanges();
+  filter.publishChanges();
 }
 
 // Each event takes effect at its sample: the block is run up to it, the value set, and the rest
 // run after. Events come in time order; one that does not lands where the block has got to.
 clap::ProcessStatus ClapFilter::process(const clap::Process& p) {
-  takeLoadedState();
+  filter.takeLoadedState();
   const bool stereo = p.audioInputsCount > 0 && p.audioOutputsCount > 0 &&
                       p.audioInputs[0].channelCount >= 2 && p.audioOutputs[0].channelCount >= 2 &&
                       p.audioInputs[0].data32 && p.audioOutputs[0].data32;
@@ -104,29 +93,10 @@ clap::ProcessStatus ClapFilter::process(const clap::Process& p) {
     applyEvent(*event);
   }
   if (frames > done) run(p, done, frames);
-  publishChanges();
+  filter.publishChanges();
   if (!stereo) return p.framesCount == 0 ? clap::kProcessContinue : clap::kProcessError;
   p.audioOutputs[0].constantMask = 0;
   return clap::kProcessContinue;
-}
-
-ParameterValues ClapFilter::shownValues() const {
-  ParameterValues values;
-  for (std::size_t id = 0; id < values.size(); ++id) {
-    values[id] = shown[id].load(std::memory_order_relaxed);
-  }
-  return values;
-}
-
-void ClapFilter::setValue(std::uint32_t id, float value) {
-  settings.setParameter(static_cast<std::int32_t>(id), value);
-  shown[id].store(value, std::memory_order_relaxed);
-  changed = true;
-}
-
-void ClapFilter::publishChanges() {
-  if (changed) tailAnswer.publish(settings.loop());
-  changed = false;
 }
 
 // Only parameter values of the core event space are the filter's.
@@ -138,14 +108,9 @@ void ClapFilter::applyEvent(const clap::EventHeader& event) {
   clap::EventParamValue change;
   std::memcpy(&change, &event, sizeof change);
   float value;
-  if (hostValueOf(change.paramId, change.value, &value)) setValue(change.paramId, value);
-}
-
-void ClapFilter::takeLoadedState() {
-  const LoadedState& state = loaded.read();
-  if (state.serial == loadsTaken) return;
-  loadsTaken = state.serial;
-  for (std::uint32_t id = 0; id < kParameterCount; ++id) setValue(id, state.values[id]);
+  if (hostValueOf(change.paramId, change.value, &value)) {
+    filter.setValue(static_cast<std::int32_t>(change.paramId), value);
+  }
 }
 
 void ClapFilter::run(const clap::Process& p, std::uint32_t start, std::uint32_t end) {
@@ -153,7 +118,7 @@ void ClapFilter::run(const clap::Process& p, std::uint32_t start, std::uint32_t 
   float* const* out = p.audioOutputs[0].data32;
   const float* inputs[] = {in[0] + start, in[1] + start};
   float* outputs[] = {out[0] + start, out[1] + start};
-  core.processReplace(settings.loop(), inputs, outputs, static_cast<std::int32_t>(end - start));
+  filter.process(inputs, outputs, static_cast<std::int32_t>(end - start));
 }
 
 }  // namespace qr47
