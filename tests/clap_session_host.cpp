@@ -15,68 +15,16 @@
 #include <cstring>
 #include <vector>
 
+#include "automation_session.h"
 #include "clap_host.h"
-#include "lcg_noise.h"
-#include "module_loader.h"
 
 namespace {
 
 using namespace clap_test;
+using session::Change;
+using session::kMaxFrames;
 
-constexpr std::uint32_t kMaxFrames = 1024;
 constexpr int kBlocksPerSession = 700;
-
-// The same numbers on every platform.
-class Random {
- public:
-  std::uint32_t below(std::uint32_t n) { return next() % n; }
-  double unit() { return next() / 4294967296.0; }
-
- private:
-  std::uint32_t next() {
-    state = state * 1664525u + 1013904223u;
-    return state >> 8 | state << 24;
-  }
-  std::uint32_t state = 4747;
-};
-
-// The VST host values the lists' steps stand for, as the CLAP parameters document them.
-constexpr float kTypeHostValues[] = {0.0f, 0.25f, 0.5f, 0.75f};
-constexpr float kPoleHostValues[] = {0.0f, 1.0f};
-
-struct Change {
-  std::uint32_t time, id;
-  double clapValue;
-  float vstValue;
-};
-
-Change randomChange(Random& random, std::uint32_t time) {
-  const std::uint32_t id = random.below(6);
-  if (id == 2) {
-    const std::uint32_t step = random.below(4);
-    return {time, id, static_cast<double>(step), kTypeHostValues[step]};
-  }
-  if (id == 3) {
-    const std::uint32_t step = random.below(2);
-    return {time, id, static_cast<double>(step), kPoleHostValues[step]};
-  }
-  const double value = random.unit();
-  return {time, id, value, static_cast<float>(value)};
-}
-
-struct Vst {
-  explicit Vst(qr47::ModuleMain entry) : r(entry(answerHostVersion)) {}
-  ~Vst() { dispatch(opcode::kClose); }
-  std::intptr_t dispatch(std::int32_t op, std::intptr_t value = 0, float opt = 0.0f) {
-    return r->dispatchEntry(r, op, 0, value, nullptr, opt);
-  }
-  void start(double rate) {
-    dispatch(opcode::kSampleRate, 0, static_cast<float>(rate));
-    dispatch(opcode::kBlockSize, kMaxFrames);
-    dispatch(opcode::kSuspendResume, 1);
-  }
-  qr47::EffectRecord* r;
-};
 
 class Session {
  public:
@@ -109,9 +57,9 @@ class Session {
     clap.plugin->deactivate(clap.plugin);
     EventList flushed;
     for (int i = 0; i < 2; ++i) {
-      const Change c = randomChange(random, 0);
-      flushed.add(0, c.id, c.clapValue);
-      vst.r->setParameterEntry(vst.r, static_cast<std::int32_t>(c.id), c.vstValue);
+      const Change c = session::randomChange(random, 0);
+      flushed.add(0, c.id, c.value);
+      vst.set(c);
     }
     clap.params->flush(clap.plugin, flushed.input(), nullptr);
     clap.plugin->activate(clap.plugin, rate, 1, kMaxFrames);
@@ -119,58 +67,28 @@ class Session {
     vst.start(rate);
   }
 
-  std::uint32_t blockLength() {
-    switch (random.below(8)) {
-      case 0:
-        return 0;
-      case 1:
-        return 1;
-      case 2:
-        return kMaxFrames;
-      default:
-        return 2 + random.below(kMaxFrames - 2);
-    }
-  }
-
   bool runBlock(bool inPlace) {
-    const std::uint32_t frames = blockLength();
-    for (std::uint32_t i = 0; i < frames; ++i) {
+    const std::int32_t frames = session::blockLength(random);
+    for (std::int32_t i = 0; i < frames; ++i) {
       in[0][i] = noise.next();
       in[1][i] = noise.next();
     }
-    std::vector<Change> changes;
-    const std::uint32_t count = random.below(5);
-    for (std::uint32_t i = 0; i < count; ++i) {
-      changes.push_back(randomChange(random, frames ? random.below(frames) : 0));
-    }
-    std::sort(changes.begin(), changes.end(),
-              [](const Change& a, const Change& b) { return a.time < b.time; });
-
-    // The VST module: the block split at each change.
-    float* vstIn[] = {in[0].data(), in[1].data()};
-    std::uint32_t done = 0;
-    for (const Change& c : changes) {
-      float* i[] = {in[0].data() + done, in[1].data() + done};
-      float* o[] = {vstOut[0].data() + done, vstOut[1].data() + done};
-      if (c.time > done) vst.r->processReplaceEntry(vst.r, i, o, c.time - done);
-      done = c.time;
-      vst.r->setParameterEntry(vst.r, static_cast<std::int32_t>(c.id), c.vstValue);
-    }
-    float* i[] = {vstIn[0] + done, vstIn[1] + done};
-    float* o[] = {vstOut[0].data() + done, vstOut[1].data() + done};
-    if (frames > done) vst.r->processReplaceEntry(vst.r, i, o, frames - done);
+    const std::vector<Change> changes = session::randomChanges(random, frames);
+    float* input[] = {in[0].data(), in[1].data()};
+    float* vstOutput[] = {vstOut[0].data(), vstOut[1].data()};
+    vst.process(input, vstOutput, frames, changes);
 
     // The CLAP plug-in: one call with the events, some of them not its own.
     events.clear();
     for (const Change& c : changes) {
-      if (random.below(4) == 0) events.add(c.time, c.id, 0.5, 1);  // another event space
-      events.add(c.time, c.id, c.clapValue);
-      if (random.below(4) == 0) events.add(c.time, c.id, 0.0, 0, 7);  // a gesture's start
+      const auto time = static_cast<std::uint32_t>(c.time);
+      if (random.below(4) == 0) events.add(time, c.id, 0.5, 1);  // another event space
+      events.add(time, c.id, c.value);
+      if (random.below(4) == 0) events.add(time, c.id, 0.0, 0, 7);  // a gesture's start
     }
-    float* clapIn[] = {in[0].data(), in[1].data()};
     float* clapOut[] = {out[0].data(), out[1].data()};
-    clap.process(clapIn, inPlace ? clapIn : clapOut, frames, events);
-    float* const* result = inPlace ? clapIn : clapOut;
+    float* const* result = inPlace ? input : clapOut;
+    clap.process(input, result, static_cast<std::uint32_t>(frames), events);
     std::fwrite(result[0], sizeof(float), frames, log);
     std::fwrite(result[1], sizeof(float), frames, log);
     return clap.outputConstantMask == 0 &&
@@ -180,9 +98,9 @@ class Session {
 
   TestHost host;
   Instance clap;
-  Vst vst;
+  session::Vst vst;
   std::FILE* log;
-  Random random;
+  session::Random random;
   LcgNoise noise;
   EventList events;
   std::vector<float> in[2] = {std::vector<float>(kMaxFrames), std::vector<float>(kMaxFrames)};
