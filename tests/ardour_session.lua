@@ -1,8 +1,8 @@
--- A real host: Ardour 7 (headless, dummy audio backend) puts QR47 on two tracks, once as the
--- VST module and once as the LV2 plug-in, reads and sets their parameters, plays two seconds
--- through them and saves the session.
+-- A real host: Ardour 7 (headless, dummy audio backend) puts QR47 on three tracks, as the VST
+-- module, the LV2 plug-in and the VST 3 plug-in, reads and sets their parameters, plays two
+-- seconds through them and saves the session.
 -- Run as: LXVST_PATH=<folder of qr47-filter.so> LV2_PATH=<folder of qr47.lv2> \
---   ardour7-lua tests/ardour_session.lua SESSION_FOLDER
+--   VST3_PATH=<folder of QR47.vst3> ardour7-lua tests/ardour_session.lua SESSION_FOLDER
 local folder = arg and arg[1] or "/tmp/qr47-ardour-session"
 AudioEngine:set_backend("None (Dummy)", "", "")
 local s = create_session(folder, "qr47", 44100)
@@ -31,6 +31,7 @@ end
 
 load("VST", "QR47", ARDOUR.PluginType.LXVST, 0.5)
 load("LV2", "urn:qr47:filter", ARDOUR.PluginType.LV2, 2950)
+load("VST3", "QR47", ARDOUR.PluginType.VST3, 0.5)
 
 s:goto_start()
 s:request_roll(ARDOUR.TransportRequestSource.TRS_UI)
@@ -41,4 +42,4 @@ local played = s:transport_sample()
 assert(played > 44100, "the transport did not play")
 s:save_state("", false, false, false, false, false)
 close_session()
-print("played " .. played .. " frames through QR47 (VST and LV2) in Ardour")
+print("played " .. played .. " frames through QR47 (VST, LV2 and VST 3) in Ardour")
