@@ -45,9 +45,12 @@ inline Module loadModule(const std::string& bundle) {
 #if defined(_WIN32)
   HMODULE library = LoadLibraryA(libraryOf(bundle).c_str());
   if (!library) return module;
-  auto entry = reinterpret_cast<bool (*)()>(GetProcAddress(library, "InitDll"));
-  module.exit = reinterpret_cast<bool (*)()>(GetProcAddress(library, "ExitDll"));
-  module.getFactory = reinterpret_cast<GetFactory>(GetProcAddress(library, "GetPluginFactory"));
+  const auto symbol = [&](const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(library, name));
+  };
+  auto entry = reinterpret_cast<bool (*)()>(symbol("InitDll"));
+  module.exit = reinterpret_cast<bool (*)()>(symbol("ExitDll"));
+  module.getFactory = reinterpret_cast<GetFactory>(symbol("GetPluginFactory"));
   if (entry && !entry()) module.getFactory = nullptr;
 #else
   void* library = dlopen(libraryOf(bundle).c_str(), RTLD_NOW | RTLD_LOCAL);
