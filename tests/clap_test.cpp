@@ -194,10 +194,12 @@ TEST(Clap, TextsReadBackWithOrWithoutTheirUnits) {
       {4, "25", "25 %"},      {5, "+6 dB", "6.00 dB"},
       {5, "-inf", "-inf dB"}, {5, "-12.5dB", "-12.50 dB"},
       {5, "+-3", nullptr},    {5, "nan", nullptr},
-      {6, "1", nullptr},
+      {6, "1", nullptr},      {0, "inf", nullptr},
   };
   TestHost host;
   Instance plugin(entry(), &host.host);
+  double none;
+  EXPECT_FALSE(plugin.params->textToValue(plugin.plugin, 0, nullptr, &none));
   for (const Case& c : cases) {
     double value = -1.0;
     const bool read = plugin.params->textToValue(plugin.plugin, c.id, c.typed, &value);

@@ -62,6 +62,35 @@ TEST(TailLength, TheFilterRunOnAnImpulseAsItHasBeenMeasured) {
   }
 }
 
+// Settings where the bound is hardest: a slow pole that the signal barely reaches but the
+// roundings of the first samples do (high and band pass at low Q), a pole pair close to meeting,
+// and the four-pole cascade of such sections.
+TEST(TailLength, NeverShorterWhereRoundingOrCancellingPolesDecide) {
+  struct Case {
+    float rate;
+    float values[kParameterCount];
+  };
+  const Case cases[] = {
+      {192000.0f, {0.326672912f, 0.0692812502f, 0.25f, 0.0f, 0.0f, 0.801082492f}},
+      {192000.0f, {0.149917081f, 0.00390457432f, 0.75f, 0.0f, 0.85872066f, 0.450175256f}},
+      {96000.0f, {0.0632145479f, 0.146768302f, 0.25f, 0.0f, 0.0f, 0.522748172f}},
+      {192000.0f, {0.139651969f, 0.267560482f, 0.25f, 0.0f, 0.0f, 0.411116779f}},
+      {192000.0f, {0.439133853f, 0.0570102148f, 0.25f, 0.0f, 0.0f, 0.842173517f}},
+      {22050.0f, {0.815577984f, 0.0196154695f, 0.75f, 0.0f, 0.0f, 0.938919663f}},
+      {192000.0f, {0.0673711f, 0.525132f, 0.25f, 1.0f, 0.0f, 0.099327f}},
+      {96000.0f, {0.0202503f, 0.0232734f, 0.25f, 1.0f, 0.0f, 0.336038f}},
+      {22050.0f, {0.0386447f, 0.00639929f, 0.5f, 1.0f, 0.0f, 0.0423292f}},
+  };
+  for (const Case& c : cases) {
+    const FilterSettings settings = settingsOf(c.values, c.rate);
+    const std::int64_t measured =
+        measuredTail(settings.loop(), static_cast<std::int64_t>(10.0 * c.rate));
+    const std::int64_t bound = tailLength(settings.loop());
+    EXPECT_GE(bound, measured) << c.rate << " Hz, Cutoff " << c.values[0];
+    EXPECT_LE(bound, 3 * measured + 64) << c.rate << " Hz, Cutoff " << c.values[0];
+  }
+}
+
 // Over random settings at five rates: never shorter than the filter rings, and within a
 // quarter and 64 samples of it but for a few settings in a thousand, where the output of the
 // sections and of the low-pass, or a line and its pole, cancel for a while.
