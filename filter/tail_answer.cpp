@@ -17,10 +17,10 @@ void TailAnswer::publish(const FilterSettings::Loop& s) {
                                  s.first.a1,      s.first.a2,         s.fourPoles ? 1.0 : 0.0,
                                  s.lowpassCutoff, s.lowpass.feedback, s.mixGain,
                                  s.outputGain,    s.sampleRate};
+  // A reader that sees any of these stores sees the odd number before them, and tries again.
   const std::uint32_t now = sequence.load(std::memory_order_relaxed);
   sequence.store(now + 1, std::memory_order_relaxed);
-  std::atomic_thread_fence(std::memory_order_release);
-  for (int i = 0; i < kCount; ++i) inputs[i].store(values[i], std::memory_order_relaxed);
+  for (int i = 0; i < kCount; ++i) inputs[i].store(values[i], std::memory_order_release);
   sequence.store(now + 2, std::memory_order_release);
 }
 
@@ -31,8 +31,7 @@ std::int32_t TailAnswer::length() {
     const std::uint64_t known = answer.load(std::memory_order_acquire);
     if (known >> kSequenceShift == before) return static_cast<std::int32_t>(known & kLengthBits);
     double v[kCount];
-    for (int i = 0; i < kCount; ++i) v[i] = inputs[i].load(std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_acquire);
+    for (int i = 0; i < kCount; ++i) v[i] = inputs[i].load(std::memory_order_acquire);
     if (sequence.load(std::memory_order_relaxed) != before) continue;
 
     FilterSettings::Loop loop;

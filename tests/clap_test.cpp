@@ -12,6 +12,7 @@
 #include "effect_record.h"
 #include "interface_numbers.h"
 #include "module_loader.h"
+#include "noise_block.h"
 
 namespace clap_test {
 namespace {
@@ -29,18 +30,9 @@ const PluginEntry* entry() {
 
 // Noise through an active instance; the output of one block.
 std::vector<float> outputOf(Instance& plugin, const EventList& events, unsigned seed = 1) {
-  std::vector<float> in0(kFrames), in1(kFrames), out0(kFrames), out1(kFrames);
-  std::uint32_t state = seed;
-  for (std::uint32_t i = 0; i < kFrames; ++i) {
-    state = state * 1664525u + 1013904223u;
-    in0[i] = static_cast<float>(static_cast<std::int32_t>(state)) / 2147483648.0f;
-    in1[i] = -in0[i] * 0.5f;
-  }
-  float* in[] = {in0.data(), in1.data()};
-  float* out[] = {out0.data(), out1.data()};
-  EXPECT_EQ(plugin.process(in, out, kFrames, events), 1);
-  out0.insert(out0.end(), out1.begin(), out1.end());
-  return out0;
+  NoiseBlock block(kFrames, seed);
+  EXPECT_EQ(plugin.process(block.in, block.out, kFrames, events), 1);
+  return block.output();
 }
 
 void activate(Instance& plugin, double rate = 44100.0) {

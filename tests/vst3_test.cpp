@@ -10,6 +10,7 @@
 #include "effect_record.h"
 #include "interface_numbers.h"
 #include "module_loader.h"
+#include "noise_block.h"
 #include "vst3_host.h"
 
 namespace vst3_test {
@@ -39,18 +40,9 @@ std::u16string utf16(const char* text) {
 
 // Noise through an active instance; the output of one block.
 std::vector<float> outputOf(Instance& plugin, Changes* changes, unsigned seed = 1) {
-  std::vector<float> in0(kFrames), in1(kFrames), out0(kFrames), out1(kFrames);
-  std::uint32_t state = seed;
-  for (std::int32_t i = 0; i < kFrames; ++i) {
-    state = state * 1664525u + 1013904223u;
-    in0[i] = static_cast<float>(static_cast<std::int32_t>(state)) / 2147483648.0f;
-    in1[i] = -in0[i] * 0.5f;
-  }
-  float* in[] = {in0.data(), in1.data()};
-  float* out[] = {out0.data(), out1.data()};
-  EXPECT_EQ(plugin.process(in, out, kFrames, changes), kResultOk);
-  out0.insert(out0.end(), out1.begin(), out1.end());
-  return out0;
+  NoiseBlock block(kFrames, seed);
+  EXPECT_EQ(plugin.process(block.in, block.out, kFrames, changes), kResultOk);
+  return block.output();
 }
 
 TEST(Vst3, FactoryAndItsOneClass) {

@@ -23,6 +23,15 @@ void copy(char (&to)[kSize], const char* from) {
   std::snprintf(to, kSize, "%s", from);
 }
 
+// What every version of the class's description begins with.
+template <typename Info>
+void describe(Info* info) {
+  *info = Info{};
+  std::memcpy(info->cid, kClassId.data(), kClassId.size());
+  info->cardinality = vst3::PClassInfo::kManyInstances;
+  copy(info->category, vst3::kAudioEffectClass);
+}
+
 class Factory final : public vst3::IPluginFactory3 {
  public:
   vst3::tresult queryInterface(const vst3::TUID iid, void** object) override {
@@ -53,20 +62,14 @@ class Factory final : public vst3::IPluginFactory3 {
 
   vst3::tresult getClassInfo(std::int32_t index, vst3::PClassInfo* info) override {
     if (index != 0 || !info) return vst3::kInvalidArgument;
-    *info = vst3::PClassInfo{};
-    std::memcpy(info->cid, kClassId.data(), kClassId.size());
-    info->cardinality = vst3::PClassInfo::kManyInstances;
-    copy(info->category, vst3::kAudioEffectClass);
+    describe(info);
     copy(info->name, kName);
     return vst3::kResultOk;
   }
 
   vst3::tresult getClassInfo2(std::int32_t index, vst3::PClassInfo2* info) override {
     if (index != 0 || !info) return vst3::kInvalidArgument;
-    *info = vst3::PClassInfo2{};
-    std::memcpy(info->cid, kClassId.data(), kClassId.size());
-    info->cardinality = vst3::PClassInfo::kManyInstances;
-    copy(info->category, vst3::kAudioEffectClass);
+    describe(info);
     copy(info->name, kName);
     copy(info->subCategories, kSubCategories);
     copy(info->vendor, kVendor);
@@ -77,10 +80,7 @@ class Factory final : public vst3::IPluginFactory3 {
 
   vst3::tresult getClassInfoUnicode(std::int32_t index, vst3::PClassInfoW* info) override {
     if (index != 0 || !info) return vst3::kInvalidArgument;
-    *info = vst3::PClassInfoW{};
-    std::memcpy(info->cid, kClassId.data(), kClassId.size());
-    info->cardinality = vst3::PClassInfo::kManyInstances;
-    copy(info->category, vst3::kAudioEffectClass);
+    describe(info);
     copy(info->subCategories, kSubCategories);
     toUtf16(kName, info->name);
     toUtf16(kVendor, info->vendor);
