@@ -1,13 +1,14 @@
 # Packages: a Debian package of the module and the tool, and zip archives of the Windows DLLs.
 set(CPACK_PACKAGE_NAME qr47)
 set(CPACK_PACKAGE_VENDOR "QR47")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "stereo resonant multimode filter plug-in (VST 2.x, CLAP, LV2, LADSPA)")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "stereo resonant multimode filter plug-in and its host")
 set(CPACK_PACKAGE_DESCRIPTION [=[
 QR47 is a stereo resonant multimode filter that audio host applications
-(sequencers, audio editors) load as a plug-in module through the VST 2.x,
-CLAP, LV2 or LADSPA interfaces. Each channel passes through a low-pass, high-pass, band-pass or
-notch section, two or four poles, with a resonant low-pass mixed in and an
-output boost of up to 18 dB. It keeps sixteen programs of six parameters.
+(sequencers, audio editors) load as a plug-in: a VST 2.x module, a CLAP
+module, a VST 3 bundle, an LV2 bundle and a LADSPA module. Each channel
+passes through a low-pass, high-pass, band-pass or notch section, two or four
+poles, with a resonant low-pass mixed in and an output boost of up to 18 dB.
+The VST 2.x module keeps sixteen programs of six parameters.
 
 The qr47 command-line host renders audio files through the plug-in (or any
 other module of the same interface), lists its parameters and programs with
