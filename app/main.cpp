@@ -85,8 +85,9 @@ struct SettingsOptions {
     command
         ->add_option("--set", settings,
                      "Set a parameter: PARAM=VALUE, PARAM an index or a name (cutoff, q, type, "
-                     "poles, lp, boost); type takes lowpass, highpass, bandpass or notch, "
-                     "poles 2 or 4")
+                     "poles, lp, boost); VALUE a host value 0 to 1, or in the parameter's unit: "
+                     "cutoff=1000Hz or 2.5kHz, q=70%, lp=50% or off, boost=+6dB or -inf, "
+                     "type=notch (lowpass, highpass, bandpass), poles=4")
         ->allow_extra_args(false);
     command->add_option("--block", blockSize, "Frames per processing call")->capture_default_str();
   }
@@ -175,9 +176,11 @@ void runResponse(const PluginModule& module, const SettingsOptions& settings,
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Named, so that usage lines say "qr47" whatever path the tool was started by.
   CLI::App app{
       "qr47: render audio through the QR47 filter (or any plug-in module of its "
-      "interface), list its parameters and programs, draw its response"};
+      "interface), list its parameters and programs, draw its response",
+      "qr47"};
   app.require_subcommand(1);
   app.set_version_flag("--version", std::string("qr47 ") + QR47_VERSION);
   std::string modulePath;
@@ -209,7 +212,8 @@ int main(int argc, char** argv) {
   renderSettings.addTo(renderCommand);
   renderCommand
       ->add_option("--automate", request.automations,
-                   "Ramp a parameter: PARAM=T0:V0,T1:V1,... with times in seconds")
+                   "Ramp a parameter: PARAM=T0:V0,T1:V1,... with times in seconds and values as "
+                   "--set takes them (cutoff=0:500Hz,6:5kHz), ramped in host values")
       ->allow_extra_args(false);
   renderCommand->add_option("--tail", request.tail,
                             "Seconds of silence after the input, to ring out (0 to 3600)");

@@ -19,13 +19,19 @@ ParameterTable parameterTableOf(PluginInstance& plugin);
 // An index 0 .. count-1, or a name: case does not matter. Throws std::invalid_argument.
 int parameterIndex(const ParameterTable& table, const std::string& name);
 
-// A number, or for this filter a type word or a pole count. Throws std::invalid_argument.
+// A host value 0 .. 1, or for this filter a value in its unit ("1000Hz", "2.5 kHz", "70%",
+// "+6dB", "-inf", "off"), a type word or a pole count, within the parameter's range. Throws
+// std::invalid_argument.
 float parameterValue(const ParameterTable& table, int index, const std::string& text);
 
 struct Setting {
   int index;
   float value;
 };
+
+// "PARAM=VALUE" as --set takes it back: for this filter its short name and the value in its unit
+// ("cutoff=2950Hz", "type=notch"), for any other plug-in the index and the host value.
+std::string settingFor(const ParameterTable& table, int index, float value);
 
 // "PARAM=VALUE". Throws std::invalid_argument.
 Setting parseSetting(const ParameterTable& table, const std::string& assignment);

@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "parameter_names.h"
+
 namespace qr47 {
 namespace {
 
@@ -27,15 +29,17 @@ std::vector<std::string> flagNames(std::int32_t flags) {
 }
 
 struct ParameterRow {
-  std::string name, text, unit;
+  std::string name, text, unit, setting;
   float value;
 };
 
 std::vector<ParameterRow> parameterRows(PluginInstance& plugin) {
+  const ParameterTable table = parameterTableOf(plugin);
   std::vector<ParameterRow> rows;
   for (int i = 0; i < plugin.parameterCount(); ++i) {
+    const float value = plugin.parameter(i);
     rows.push_back({trimmed(plugin.parameterName(i)), trimmed(plugin.parameterText(i)),
-                    trimmed(plugin.parameterUnit(i)), plugin.parameter(i)});
+                    trimmed(plugin.parameterUnit(i)), settingFor(table, i, value), value});
   }
   return rows;
 }
@@ -90,19 +94,20 @@ void printInfo(PluginInstance& plugin, const std::string& path, std::ostream& ou
       << "Flags        " << (flags.empty() ? "none" : flags) << "\n\n";
 
   const std::vector<ParameterRow> rows = parameterRows(plugin);
-  std::size_t nameWidth = 9, textWidth = 4;
+  std::size_t nameWidth = 9, textWidth = 4, unitWidth = 4;
   for (const ParameterRow& row : rows) {
     nameWidth = std::max(nameWidth, row.name.size());
     textWidth = std::max(textWidth, row.text.size());
+    unitWidth = std::max(unitWidth, row.unit.size());
   }
-  out << " #  " << padded("Parameter", nameWidth) << "  Value     " << padded("Text", textWidth)
-      << "  Unit\n";
+  out << " #  " << padded("Parameter", nameWidth) << "  Value      " << padded("Text", textWidth)
+      << "  " << padded("Unit", unitWidth) << "  --set\n";
   char value[32];
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    std::snprintf(value, sizeof value, "%-8.6g", rows[i].value);
+    std::snprintf(value, sizeof value, "%.6g", rows[i].value);
     out << (i < 10 ? " " : "") << i << "  " << padded(rows[i].name, nameWidth) << "  "
-        << padded(value, 8) << "  " << padded(rows[i].text, textWidth) << "  " << rows[i].unit
-        << "\n";
+        << padded(value, 9) << "  " << padded(rows[i].text, textWidth) << "  "
+        << padded(rows[i].unit, unitWidth) << "  " << rows[i].setting << "\n";
   }
 
   out << "\n #  Program\n";
@@ -135,7 +140,8 @@ void printInfoJson(PluginInstance& plugin, const std::string& path, std::ostream
                                      {"name", row.name},
                                      {"value", row.value},
                                      {"text", row.text},
-                                     {"unit", row.unit}});
+                                     {"unit", row.unit},
+                                     {"set", row.setting}});
   }
   json["programList"] = programNames(plugin);
   out << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";

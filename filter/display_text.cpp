@@ -15,6 +15,8 @@ namespace qr47 {
 namespace {
 
 constexpr const char* kFilterTypeWords[] = {"low pass", "high pass", "band pass", "notch"};
+// The same words as one word each, as a command line takes them.
+constexpr const char* kJoinedTypeWords[] = {"lowpass", "highpass", "bandpass", "notch"};
 constexpr const char* kPoleWords[] = {"2 poles", "4 poles"};
 constexpr char kOffWord[] = "Off";
 constexpr char kZeroText[] = "0";
@@ -33,6 +35,8 @@ constexpr double kFourPoles = 4.0;
 
 // The whole number keeps 17 significant digits; any digit after those is written as 0.
 constexpr int kSignificantDigits = 17;
+// The decimals a typed value is tried with, until it reads back as the value it stands for.
+constexpr int kMostDecimals = 8;
 // Room for the longest number the display shows and its terminator.
 constexpr std::size_t kNumberBytes = 40;
 
@@ -180,60 +184,112 @@ bool valueText(std::int32_t index, float value, char* text, std::size_t capacity
   return length >= 0 && static_cast<std::size_t>(length) < capacity;
 }
 
-bool parseValueText(std::int32_t index, const char* text, float* value) {
+bool readTypedValue(std::int32_t index, const char* text, TypedValue* typed) {
   if (!isParameterIndex(index) || text == nullptr) return false;
   const std::string_view whole = trimmed(text);
+  const auto named = [&](double inUnit) {
+    *typed = {inUnit, true};
+    return true;
+  };
   if (index == kFilterTypeParameter) {
     const int word = wordIndex(whole, kFilterTypeWords);
-    if (word >= 0) {
-      *value = static_cast<float>(word) * kTypeStep;
-      return true;
-    }
+    if (word >= 0) return named(word);
+    const int joined = wordIndex(whole, kJoinedTypeWords);
+    if (joined >= 0) return named(joined);
   }
   if (index == kPoleNumber) {
     const int word = wordIndex(whole, kPoleWords);
-    if (word >= 0) {
-      *value = static_cast<float>(word);
-      return true;
-    }
+    if (word >= 0) return named(word == 0 ? kTwoPoles : kFourPoles);
   }
-  if (index == kAdditionalLp && sameLetters(whole, kOffWord)) {
-    *value = 0.0f;
-    return true;
-  }
+  if (index == kAdditionalLp && sameLetters(whole, kOffWord)) return named(0.0);
   double number;
   std::string_view unit;
   if (!splitNumber(whole, &number, &unit)) return false;
-  const bool bare = unit.empty();
+  if (unit.empty()) {
+    // The boost's silence names its unit by itself.
+    *typed = {number, index == kBoost && number == -HUGE_VAL};
+    return true;
+  }
   switch (index) {
     case kCutoff:
-      if (!std::isfinite(number)) return false;
-      if (sameLetters(unit, "kHz"))
-        number *= kHertzPerKilohertz;
-      else if (!bare && !sameLetters(unit, "Hz"))
-        return false;
-      *value = hostValueFor(kCutoff, static_cast<float>(number));
-      return true;
+      if (sameLetters(unit, "kHz")) return named(number * kHertzPerKilohertz);
+      return sameLetters(unit, "Hz") && named(number);
     case kQFactor:
     case kAdditionalLp:
-      if (!std::isfinite(number) || !(bare || unit == "%")) return false;
-      *value = hostValueFor(index, static_cast<float>(number));
+      return unit == "%" && named(number);
+    case kPoleNumber:
+      return sameLetters(unit, "poles") && named(number);
+    case kBoost:
+      return sameLetters(unit, "dB") && named(number);
+    default:
+      return false;
+  }
+}
+
+// A bare number is in the unit shown, as in the display.
+bool parseValueText(std::int32_t index, const char* text, float* value) {
+  TypedValue typed;
+  if (!readTypedValue(index, text, &typed)) return false;
+  const double v = typed.inUnit;
+  switch (index) {
+    case kCutoff:
+    case kQFactor:
+    case kAdditionalLp:
+      if (!std::isfinite(v)) return false;
+      *value = hostValueFor(index, static_cast<float>(v));
       return true;
     case kFilterTypeParameter:
-      if (!bare || number != std::floor(number) || number < 0.0 || number > kLastType) return false;
-      *value = static_cast<float>(number) * kTypeStep;
+      if (v != std::floor(v) || v < 0.0 || v > kLastType) return false;
+      *value = static_cast<float>(v) * kTypeStep;
       return true;
     case kPoleNumber:
-      if (!(bare || sameLetters(unit, "poles")) || (number != kTwoPoles && number != kFourPoles)) {
-        return false;
-      }
-      *value = number == kFourPoles ? 1.0f : 0.0f;
+      if (v != kTwoPoles && v != kFourPoles) return false;
+      *value = v == kFourPoles ? 1.0f : 0.0f;
       return true;
     default:  // the boost
-      if (!(bare || sameLetters(unit, "dB"))) return false;
-      *value = boostFor(number);
+      *value = boostFor(v);
       return true;
   }
+}
+
+// The shortest number in the unit that reads back as the same host value, with its unit.
+bool typedText(std::int32_t index, float value, char* text, std::size_t capacity) {
+  if (!isParameterIndex(index) || capacity == 0 || !std::isfinite(value)) return false;
+  FilterSettings settings;
+  settings.setParameter(index, value);
+  const char* word = nullptr;
+  double inUnit = 0.0;
+  const char* unit = "";
+  switch (index) {
+    case kCutoff:
+      inUnit = settings.displayedCutoffHz(), unit = "Hz";
+      break;
+    case kQFactor:
+      inUnit = static_cast<double>(value) * kPercent, unit = "%";
+      break;
+    case kFilterTypeParameter:
+      word = kJoinedTypeWords[settings.filterTypeIndex() - kLowPass];
+      break;
+    case kPoleNumber:
+      word = settings.fourPoles() ? "4" : "2";
+      break;
+    case kAdditionalLp:
+      if (value == 0.0f) word = "off";
+      inUnit = static_cast<double>(value) * kPercent, unit = "%";
+      break;
+    default:
+      if (!(settings.outputFactor() > 0.0f)) word = "-inf";
+      inUnit = kDecibelFactor * std::log10(static_cast<double>(value) * kBoostScale), unit = "dB";
+      break;
+  }
+  int length = word ? std::snprintf(text, capacity, "%s", word) : -1;
+  for (int decimals = 0; !word && decimals <= kMostDecimals; ++decimals) {
+    length = std::snprintf(text, capacity, index == kBoost ? "%+.*f%s" : "%.*f%s", decimals, inUnit,
+                           unit);
+    float back;
+    if (length > 0 && parseValueText(index, text, &back) && back == value) break;
+  }
+  return length >= 0 && static_cast<std::size_t>(length) < capacity;
 }
 
 }  // namespace qr47

@@ -32,9 +32,24 @@ void displayNumber(const FilterSettings& settings, std::int32_t index, char* tex
 // does not fit `capacity` bytes or the index names no parameter.
 bool valueText(std::int32_t index, float value, char* text, std::size_t capacity);
 
-// The host value a text of `valueText` stands for, or a bare number in the unit shown (hertz,
-// also with "kHz"; percent; decibels, also "-inf"; the type's words or its number 0 to 3; 2 or 4
-// poles). Letters in any case, blanks around the number and the unit. False for anything else.
+// A value as a person types it for parameter `index`: a number with or without the unit the
+// display shows ("1000 Hz", "2.5kHz", "70 %", "+6 dB", "4 poles"), the 18dB Boost's "-inf", the
+// Additional LP's "Off", the Filter Type's words with or without their blank (their step 0 to
+// 3). `named` tells a unit or word from a bare number. Letters in any case, blanks around the
+// number and the unit. False for anything else.
+struct TypedValue {
+  double inUnit;
+  bool named;
+};
+bool readTypedValue(std::int32_t index, const char* text, TypedValue* typed);
+
+// The host value a text of `valueText` stands for, or a bare number in the unit shown (the type's
+// step 0 to 3; 2 or 4 poles). False for anything else.
 bool parseValueText(std::int32_t index, const char* text, float* value);
+
+// The value as a command line would type it, one word with its unit, the shortest that
+// `parseValueText` reads back as the same host value where the unit allows: "2950Hz", "70%",
+// "notch", "4", "off", "+6.0206dB", "-inf".
+bool typedText(std::int32_t index, float value, char* text, std::size_t capacity);
 
 }  // namespace qr47

@@ -64,6 +64,24 @@ TEST(ParameterNames, ValuesWordsAndNumbers) {
       {"boost=1", 5, 1.0f},
       {"lp=.5", 4, 0.5f},
       {"q=0", 1, 0.0f},
+      // In the units the filter shows: the host values the LV2 plug-in's controls give.
+      {"cutoff=20000Hz", 0, 1.0f},
+      {"cutoff=20 kHz", 0, 1.0f},
+      {"cutoff=270hz", 0, 0.0f},
+      {"cutoff=900Hz", 0, 0.33333f},
+      {"cutoff=5kHz", 0, 0.66666f},
+      {"q=70%", 1, 0.7f},
+      {"q=1 %", 1, 0.01f},
+      {"lp=50%", 4, 0.5f},
+      {"lp=off", 4, 0.0f},
+      {"lp=OFF", 4, 0.0f},
+      {"boost=+0dB", 5, 0.125f},
+      {"boost=0 DB", 5, 0.125f},
+      {"boost=-inf", 5, 0.0f},
+      {"boost=-inf dB", 5, 0.0f},
+      {"boost=+18.0618dB", 5, 1.0f},
+      {"poles=4 poles", 3, 1.0f},
+      {"type=band pass", 2, 0.5f},
   };
   for (const Case& c : cases) {
     const Setting setting = parseSetting(table, c.setting);
@@ -71,9 +89,13 @@ TEST(ParameterNames, ValuesWordsAndNumbers) {
     EXPECT_EQ(setting.value, c.value) << c.setting;
   }
   for (const char* bad :
-       {"cutoff", "cutoff=", "cutoff=abc", "cutoff=0.5x", "cutoff=nan", "cutoff=inf",
-        "cutoff=1e999", "cutoff=notch", "q=4 poles", "=0.5", "boost=1e30", "q=1e40", "cutoff=1000",
-        "cutoff=-0.1", "q=1.0000001", "poles=3", "poles=0.7", "poles=1", "type=1.5"}) {
+       {"cutoff",       "cutoff=",          "cutoff=abc",   "cutoff=0.5x", "cutoff=nan",
+        "cutoff=inf",   "cutoff=1e999",     "cutoff=notch", "q=4 poles",   "=0.5",
+        "boost=1e30",   "q=1e40",           "cutoff=1000",  "cutoff=-0.1", "q=1.0000001",
+        "poles=3",      "poles=0.7",        "poles=1",      "type=1.5",    "cutoff=50Hz",
+        "cutoff=25kHz", "cutoff=5 parsecs", "q=150%",       "q=0%",        "q=70 Hz",
+        "lp=101%",      "boost=+30dB",      "boost=-70dB",  "boost=+inf",  "poles=3 poles",
+        "cutoff=infHz"}) {
     EXPECT_THROW(parseSetting(table, bad), std::invalid_argument) << bad;
   }
 }
@@ -92,6 +114,45 @@ TEST(Automation, ParsesAndInterpolatesLinearly) {
   const Automation single = parseAutomation(filterTable(), "type=0:notch");
   EXPECT_EQ(single.valueAt(0.0), 0.75f);
   EXPECT_EQ(single.valueAt(100.0), 0.75f);
+
+  // Points in units become host values first; the ramp runs between those.
+  const Automation percent = parseAutomation(filterTable(), "q=0:10%,2:50%");
+  EXPECT_EQ(percent.valueAt(0.0), 0.1f);
+  EXPECT_FLOAT_EQ(percent.valueAt(1.0), 0.3f);
+  const Automation hertz = parseAutomation(filterTable(), "cutoff=0:270Hz,1:20kHz");
+  EXPECT_FLOAT_EQ(hertz.valueAt(0.5), 0.5f) << "halfway in host value, not in hertz";
+}
+
+// What info shows to type back: the lists by their words, the others in their units where that
+// reads back as the same host value, else the host value.
+TEST(ParameterNames, SettingsToTypeBack) {
+  const ParameterTable table = filterTable();
+  struct Case {
+    int index;
+    float value;
+    const char* setting;
+  };
+  const Case cases[] = {
+      {0, 1.0f, "cutoff=20000Hz"},
+      {1, 0.7f, "q=70%"},
+      {1, 0.25f, "q=25%"},
+      {2, 0.6f, "type=bandpass"},
+      {2, 0.0f, "type=lowpass"},
+      {3, 1.0f, "poles=4"},
+      {4, 0.0f, "lp=off"},
+      {4, 0.5f, "lp=50%"},
+      {5, 0.125f, "boost=+0dB"},
+      {5, 0.0f, "boost=-inf"},
+      {5, 0.0001f, "boost=9.99999975e-05"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(settingFor(table, c.index, c.value), c.setting);
+  for (float value : {0.5f, 0.37f, 0.123456f, 0.999f}) {
+    for (int index : {0, 1, 4, 5}) {
+      const Setting back = parseSetting(table, settingFor(table, index, value));
+      EXPECT_EQ(back.value, value) << settingFor(table, index, value);
+    }
+  }
+  EXPECT_EQ(settingFor({{"Gain"}, false}, 0, 0.5f), "0=0.5");
 }
 
 TEST(Automation, MalformedListsAreRejected) {

@@ -198,8 +198,8 @@ TEST_F(Tool, RenderMatchesTheModuleSampleForSample) {
     std::string errors;
     ASSERT_EQ(run("render " + folder + "in.wav " + folder + "out.wav --block " +
                       std::to_string(block) + (accumulate ? " --add" : "") +
-                      " --tail 0.1 --set type=bandpass --set q=0.9 --program 3 --set poles=4 "
-                      "--set lp=0.3 --automate " +
+                      " --tail 0.1 --set type=bandpass --set q=90% --program 3 --set poles=4 "
+                      "--set 'lp=30 %' --automate " +
                       automation,
                   &errors),
               0)
@@ -354,6 +354,10 @@ TEST_F(Tool, BadInvocationsAreRefusedAndLeaveNothing) {
       {"render " + in + out + " --set boost=1e30", 2, "outside"},
       {"render " + in + out + " --set q=1e40", 2, "outside"},
       {"render " + in + out + " --set cutoff=-0.5", 2, "outside"},
+      {"render " + in + out + " --set cutoff=50Hz", 2, "range of 270 Hz to 20000 Hz"},
+      {"render " + in + out + " --set q=150%", 2, "range of 1 % to 100 %"},
+      {"render " + in + out + " --set boost=+30dB", 2, "range of -60 dB to +18.06 dB, or -inf"},
+      {"render " + in + out + " --automate lp=0:10%,1:200%", 2, "range of 0 % (off) to 100 %"},
       {"render " + in + out + " --tail nan", 2, "--tail"},
       {"render " + in + out + " --tail -1", 2, "--tail"},
       {"render " + in + out + " --tail 3601", 2, "--tail"},
@@ -546,10 +550,24 @@ TEST_F(Tool, InfoResponseAndTheModuleSearch) {
        {"Name         QR47   vendor QR47 Project   product QR47 Filter\n",
         "Category     effect   vendor version 1\n", "Identifier   'QR47'   version 1\n",
         "Programs     16   parameters 6   inputs 2   outputs 2\n",
-        "Flags        canMono canReplace\n", " 0  Cutoff         0.5       2950      Hz\n",
-        " 2  Filter Type    0.75      notch", " 0  --- Default ---\n", "15  Init 15\n"}) {
+        "Flags        canMono canReplace\n",
+        " 0  Cutoff         0.5        2950      Hz      cutoff=2950.0613Hz\n",
+        " 2  Filter Type    0.75       notch             type=notch\n", " 0  --- Default ---\n",
+        "15  Init 15\n"}) {
     EXPECT_NE(output().find(line), std::string::npos) << line << output();
   }
+  // What info shows to type back sets the same values again.
+  ASSERT_EQ(run("info --set cutoff=0.37 --set q=0.83 --set type=0.5 --set poles=4 --set lp=0.33 "
+                "--set boost=0.7"),
+            0);
+  const std::string shown = output();
+  std::string typedBack;
+  std::istringstream listing(shown);
+  for (std::string row; std::getline(listing, row);) {
+    if (row.find('=') != std::string::npos) typedBack += " --set " + row.substr(row.rfind(' ') + 1);
+  }
+  ASSERT_EQ(run("info" + typedBack), 0) << typedBack;
+  EXPECT_EQ(output(), shown) << typedBack;
   ASSERT_EQ(run("--version"), 0);
   int major = -1, minor = -1, patch = -1;
   EXPECT_EQ(std::sscanf(output().c_str(), "qr47 %d.%d.%d\n", &major, &minor, &patch), 3)
@@ -567,7 +585,7 @@ TEST_F(Tool, InfoResponseAndTheModuleSearch) {
   EXPECT_EQ(json["outputs"], 2);
   EXPECT_EQ(json["flags"], nlohmann::json::parse(R"(["canMono", "canReplace"])"));
   EXPECT_EQ(json["parameterList"][1], nlohmann::json::parse(R"({"index": 1, "name": "Q Factor",
-            "value": 0.25, "text": "25", "unit": "%"})"));
+            "value": 0.25, "text": "25", "unit": "%", "set": "q=25%"})"));
   EXPECT_EQ(json["programList"][0], "--- Default ---");
   EXPECT_EQ(json["programList"].size(), 16u);
 
