@@ -286,6 +286,23 @@ class IEditController : public IPluginBase {
 
 constexpr char kAudioEffectClass[] = "Audio Module Class";
 
+// One id against its published bytes, E831FF31-F2D54301-928EBBEE-25697802 as a COM GUID on
+// Windows and word by word elsewhere: a check of the byte order every id above is built with.
+constexpr bool sameBytes(const Uid& id, const unsigned char (&bytes)[16]) {
+  for (int i = 0; i < 16; ++i) {
+    if (static_cast<unsigned char>(id[i]) != bytes[i]) return false;
+  }
+  return true;
+}
+#if defined(_WIN32)
+constexpr unsigned char kComponentIdBytes[16] = {0x31, 0xFF, 0x31, 0xE8, 0xD5, 0xF2, 0x01, 0x43,
+                                                 0x92, 0x8E, 0xBB, 0xEE, 0x25, 0x69, 0x78, 0x02};
+#else
+constexpr unsigned char kComponentIdBytes[16] = {0xE8, 0x31, 0xFF, 0x31, 0xF2, 0xD5, 0x43, 0x01,
+                                                 0x92, 0x8E, 0xBB, 0xEE, 0x25, 0x69, 0x78, 0x02};
+#endif
+static_assert(sameBytes(IComponent::kIid, kComponentIdBytes));
+
 #if UINTPTR_MAX == UINT64_MAX
 static_assert(sizeof(PFactoryInfo) == 452);
 static_assert(sizeof(PClassInfo) == 116);
