@@ -10,7 +10,9 @@
 // A session is a list of steps, each a letter and its argument: sI=V sets parameter I to V,
 // pN selects program N, rR sets the sample rate, c suspends, xF processes F frames replacing
 // the output, aF adds F frames into outputs holding 0.25 (left) and -0.5 (right). The input is
-// the 32-bit generator's noise in [-1, 1], left and right in turn.
+// the 32-bit generator's noise in [-1, 1], left and right in turn; zF and tF process F frames as
+// xF does with the left input silent, or scaled by 2^-124 to the edge of the subnormal numbers,
+// while the right one plays on.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -50,6 +52,8 @@ const GoldenSession kSessions[] = {
                      "s0=0.95 x64 s0=1 x64 s0=1.5 x64", 0xf4352652da027995ull},
     {"outside the range", "s0=-0.5 x64 s1=3 x64 s5=-0.3 a64 s2=1.5 x64 s1=0 s2=0.8 x64", 0x05b8310d983f2f34ull},
     {"four poles added", "s3=1 s4=0.8 s2=0.8 s0=0.45 a512", 0xb7772f84ea0d507dull},
+    {"one channel decays", "s0=0.05 s1=1 s3=1 s4=0.5 x512 z4096 z4096 x64 z4096", 0x97f90858b455d799ull},
+    {"at the subnormal edge", "s0=0.6 s1=0.3 s3=1 s4=1 t2048 x64 t2048 s4=0.2 s0=0.2 t2048", 0x7a2c84af23d3bcffull},
 };
 // clang-format on
 
@@ -67,6 +71,8 @@ class Digest {
   }
   std::uint64_t value = 0xCBF29CE484222325ull;
 };
+
+constexpr float kEdgeOfSubnormals = 0x1p-124f;
 
 std::uint64_t run(ModuleMain entry, const char* steps) {
   EffectRecord* r = entry(host);
@@ -92,6 +98,8 @@ std::uint64_t run(ModuleMain entry, const char* steps) {
       for (int i = 0; i < frames; ++i) {
         in0[i] = noise.next();
         in1[i] = noise.next();
+        if (op == 'z') in0[i] = 0.0f;
+        if (op == 't') in0[i] *= kEdgeOfSubnormals;
       }
       std::vector<float> out0(frames, op == 'a' ? 0.25f : 9.0f);
       std::vector<float> out1(frames, op == 'a' ? -0.5f : 9.0f);

@@ -174,6 +174,10 @@ def run(session):
         else:
             frames = int(arg)
             pairs = [(noise.next(), noise.next()) for _ in range(frames)]
+            if op == "z":  # the left input silent
+                pairs = [(0.0, right) for _, right in pairs]
+            elif op == "t":  # the left input at the edge of the subnormal numbers
+                pairs = [(f32(left * 2.0 ** -124), right) for left, right in pairs]
             gain = f32(f.p[5] * 8.0)
             for channel, start in ((0, 0.25), (1, -0.5)):
                 for pair in pairs:
