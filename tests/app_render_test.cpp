@@ -189,8 +189,11 @@ Stereo renderDirectly(const Stereo& input, int block, bool accumulate,
   return out;
 }
 
+// Longer than the four chunks the render keeps in flight, and a tail of silence across chunks
+// too, its two channels different: the replacing and the accumulating calls against the module.
 TEST_F(Tool, RenderMatchesTheModuleSampleForSample) {
-  const Stereo input = noise(30011, 48000);
+  constexpr int kTailFrames = 24000;  // --tail 0.5 at 48 kHz
+  const Stereo input = noise(70001, 48000);
   writeFile(folder + "in.wav", input);
   const std::vector<std::string> settings = {"type=bandpass", "q=0.9", "poles=4", "lp=0.3"};
   const std::string automation = "cutoff=0:0.1,0.3:0.95,0.6:0.4";
@@ -198,7 +201,7 @@ TEST_F(Tool, RenderMatchesTheModuleSampleForSample) {
     std::string errors;
     ASSERT_EQ(run("render " + folder + "in.wav " + folder + "out.wav --block " +
                       std::to_string(block) + (accumulate ? " --add" : "") +
-                      " --tail 0.1 --set type=bandpass --set q=90% --program 3 --set poles=4 "
+                      " --tail 0.5 --set type=bandpass --set q=90% --program 3 --set poles=4 "
                       "--set 'lp=30 %' --automate " +
                       automation,
                   &errors),
@@ -206,7 +209,8 @@ TEST_F(Tool, RenderMatchesTheModuleSampleForSample) {
         << errors;
     EXPECT_NE(errors.find("frames"), std::string::npos) << errors;
     const Stereo rendered = readFile(folder + "out.wav");
-    const Stereo expected = renderDirectly(input, block, accumulate, settings, automation, 4800);
+    const Stereo expected =
+        renderDirectly(input, block, accumulate, settings, automation, kTailFrames);
     EXPECT_EQ(rendered.rate, 48000);
     ASSERT_EQ(rendered.left.size(), expected.left.size());
     for (std::size_t i = 0; i < expected.left.size(); ++i) {
@@ -609,6 +613,21 @@ TEST_F(Tool, InfoResponseAndTheModuleSearch) {
   EXPECT_NE(contents(folder + "info.txt").find(folder + "vst/qr47-filter.so"), std::string::npos);
   EXPECT_EQ(shell("LXVST_PATH=" + folder + "bin " + moved, &errors), 1);
   EXPECT_NE(errors.find("no qr47-filter.so"), std::string::npos) << errors;
+  // Several folders, in order, empty entries and a trailing separator passed over: the first
+  // folder that holds the module is the one (here another module under the same name).
+  ASSERT_EQ(shell("mkdir -p " + folder + "other " + folder +
+                  "empty && cp " QR47_FAKE_PASS_THROUGH " " + folder + "other/qr47-filter.so"),
+            0);
+  for (const std::string& list :
+       {"::" + folder + "empty::" + folder + "other:" + folder + "vst:",
+        folder + "vst:" + folder + "other", folder + "empty/:" + folder + "vst/"}) {
+    ASSERT_EQ(shell("LXVST_PATH='" + list + "' " + moved + " > " + folder + "info.txt"), 0) << list;
+    const bool other = list.find("other") < list.find("vst");
+    const std::string chosen = other ? folder + "other/qr47-filter.so" : folder + "vst/";
+    EXPECT_NE(contents(folder + "info.txt").find("Plug-in      " + chosen), std::string::npos)
+        << list << "\n"
+        << contents(folder + "info.txt");
+  }
 
   // The response of a low pass at 5000 Hz, and of the four types overlaid.
   ASSERT_EQ(run("response --csv --set cutoff=0.66666 --set q=0.7"), 0);

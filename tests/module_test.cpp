@@ -197,6 +197,8 @@ TEST_F(LoadedModule, TextsThroughTheDispatcher) {
   dispatch(record, opcode::kSelectProgram, 0, 11);
   dispatch(record, opcode::kRenameProgram, 0, 0, const_cast<char*>(longName.c_str()));
   EXPECT_EQ(guarded(opcode::kProgramName, 0, 24), std::string(23, 'n'));
+  EXPECT_EQ(guarded(opcode::kProgramNameIndexed, 11, 24), std::string(23, 'n'))
+      << "a name of the full length, by number too";
   dispatch(record, opcode::kSelectProgram, 0, 0);
   EXPECT_EQ(guarded(opcode::kProgramName, 0, 24), "--- Default ---");
 }
@@ -317,9 +319,15 @@ TEST_F(LoadedModule, AnswersTheHostsQuestions) {
     EXPECT_EQ(result, t.result) << t.opcode << " " << t.index;
   }
   EXPECT_EQ(dispatch(r, opcode::kCurrentProgram), 0);  // naming a program does not select it
-  for (std::int32_t opcode : {opcode::kEffectName, opcode::kProgramNameIndexed, opcode::kCanDo}) {
-    EXPECT_EQ(dispatch(r, opcode, 0, 0, nullptr), 0);
+  // Every text command without its text answers 0 and touches nothing.
+  for (std::int32_t opcode :
+       {opcode::kRenameProgram, opcode::kProgramName, opcode::kParameterUnit,
+        opcode::kParameterText, opcode::kParameterName, opcode::kProgramNameIndexed,
+        opcode::kEffectName, opcode::kVendorString, opcode::kProductString, opcode::kCanDo}) {
+    EXPECT_EQ(dispatch(r, opcode, 0, 0, nullptr), 0) << opcode;
   }
+  std::intptr_t named = -1;
+  EXPECT_EQ(guardedText(r, opcode::kProgramName, 0, 24, &named), "--- Default ---");
 
   struct Ability {
     const char* name;
