@@ -123,7 +123,7 @@ struct MemoryStream {
                       if (m->fail) return std::int64_t{-1};
                       std::size_t n = m->bytes.size() - m->position;
                       n = std::min<std::size_t>({n, m->chunk, static_cast<std::size_t>(size)});
-                      std::memcpy(buffer, m->bytes.data() + m->position, n);
+                      if (n > 0) std::memcpy(buffer, m->bytes.data() + m->position, n);
                       m->position += n;
                       return static_cast<std::int64_t>(n);
                     }};

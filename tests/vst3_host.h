@@ -87,7 +87,7 @@ class MemoryStream : public HostObject<IBStream> {
     if (fail) return kResultFalse;
     const auto n = static_cast<std::int32_t>(
         std::min<std::size_t>({data.size() - position, chunk, static_cast<std::size_t>(bytes)}));
-    std::memcpy(buffer, data.data() + position, n);
+    if (n > 0) std::memcpy(buffer, data.data() + position, n);
     position += n;
     if (bytesRead) *bytesRead = n;
     return kResultOk;
