@@ -144,6 +144,7 @@ std::uint32_t tail(const clap::Plugin* plugin) {
 constexpr clap::PluginTail kTail = {tail};
 
 const void* extension(const clap::Plugin*, const char* id) {
+  if (!id) return nullptr;
   if (std::strcmp(id, clap::kParamsId) == 0) return &kParams;
   if (std::strcmp(id, clap::kAudioPortsId) == 0) return &kAudioPorts;
   if (std::strcmp(id, clap::kStateId) == 0) return &kState;
