@@ -10,15 +10,12 @@
 namespace qr47 {
 namespace {
 
-constexpr double kTypeSteps = 4.0;  // host values 0, 0.25, 0.5, 0.75
-constexpr double kLastType = 3.0;
-
 bool isList(std::uint32_t id) {
   return id == kFilterTypeParameter || id == kPoleNumber;
 }
 
 double largest(std::uint32_t id) {
-  return id == kFilterTypeParameter ? kLastType : 1.0;
+  return id == kFilterTypeParameter ? kLastFilterType : 1.0;
 }
 
 }  // namespace
@@ -38,22 +35,14 @@ bool clapParameterInfo(std::uint32_t index, clap::ParamInfo* info) {
 
 bool hostValueOf(std::uint32_t id, double clapValue, float* hostValue) {
   if (id >= static_cast<std::uint32_t>(kParameterCount) || std::isnan(clapValue)) return false;
-  double value = std::clamp(clapValue, 0.0, largest(id));
-  if (isList(id)) value = std::trunc(value);
-  if (id == kFilterTypeParameter) value /= kTypeSteps;
-  *hostValue = static_cast<float>(value);
+  const double value = std::clamp(clapValue, 0.0, largest(id));
+  const auto index = static_cast<std::int32_t>(id);
+  *hostValue = isList(id) ? hostValueOfStep(index, std::trunc(value)) : static_cast<float>(value);
   return true;
 }
 
 double clapValueOf(std::uint32_t id, float hostValue) {
-  switch (id) {
-    case kFilterTypeParameter:
-      return std::clamp(std::floor(hostValue * kTypeSteps), 0.0, kLastType);
-    case kPoleNumber:
-      return hostValue >= kFourPolesFrom ? 1.0 : 0.0;
-    default:
-      return hostValue;
-  }
+  return isList(id) ? listStep(static_cast<std::int32_t>(id), hostValue) : hostValue;
 }
 
 }  // namespace qr47

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 namespace qr47 {
@@ -26,6 +27,24 @@ inline bool isParameterIndex(std::int32_t index) {
 
 // Pole Number from this value up cascades the second section: four poles.
 constexpr float kFourPolesFrom = 0.5f;
+
+// The lists' steps as hosts that show lists count them: Filter Type 0 to 3 (low pass, high pass,
+// band pass, notch), a quarter of the host value apart; Pole Number 0 (two poles) or 1 (four).
+constexpr float kFilterTypeStep = 0.25f;
+constexpr double kLastFilterType = 3.0;
+
+// The step of Filter Type or Pole Number a host value stands for.
+inline double listStep(std::int32_t index, float hostValue) {
+  if (index == kPoleNumber) return hostValue >= kFourPolesFrom ? 1.0 : 0.0;
+  const double step = std::floor(hostValue / kFilterTypeStep);
+  return step < 0.0 ? 0.0 : step > kLastFilterType ? kLastFilterType : step;
+}
+
+// The host value of a step of Filter Type or Pole Number.
+inline float hostValueOfStep(std::int32_t index, double step) {
+  const auto value = static_cast<float>(step);
+  return index == kFilterTypeParameter ? value * kFilterTypeStep : value;
+}
 
 // Cutoff, Q Factor, Filter Type, Pole Number, Additional LP, 18dB Boost: a two-pole low pass
 // wide open, Q 0.7, no Additional LP, unity output.

@@ -68,10 +68,7 @@ struct Cursor {
 }  // namespace
 
 Vst3Filter::Vst3Filter() {
-  for (std::int32_t index = 0; index < kParameterCount; ++index) {
-    const auto id = static_cast<vst3::ParamID>(index);
-    shown[index].store(normalizedOf(id, kFactoryValues[index]), std::memory_order_relaxed);
-  }
+  show(kFactoryValues);
 }
 
 Vst3Filter::~Vst3Filter() {
@@ -169,10 +166,7 @@ vst3::tresult Vst3Filter::loadComponentState(vst3::IBStream* state) {
     filter.takeLoadedState();
     filter.publishChanges();
   }
-  for (std::int32_t index = 0; index < kParameterCount; ++index) {
-    shown[index].store(normalizedOf(static_cast<vst3::ParamID>(index), values[index]),
-                       std::memory_order_relaxed);
-  }
+  show(values);
   return vst3::kResultOk;
 }
 
@@ -273,6 +267,13 @@ void Vst3Filter::applyChanges(vst3::IParameterChanges* changes, const vst3::Proc
   if (frames > done) run(data, done, frames);
 }
 
+void Vst3Filter::show(const ParameterValues& values) {
+  for (std::int32_t index = 0; index < kParameterCount; ++index) {
+    shown[index].store(normalizedOf(static_cast<vst3::ParamID>(index), values[index]),
+                       std::memory_order_relaxed);
+  }
+}
+
 void Vst3Filter::run(const vst3::ProcessData& data, std::int32_t start, std::int32_t end) {
   float* const* in = data.inputs[0].channelBuffers32;
   float* const* out = data.outputs[0].channelBuffers32;
@@ -290,10 +291,7 @@ std::uint32_t Vst3Filter::getTailSamples() {
 vst3::tresult Vst3Filter::setComponentState(vst3::IBStream* state) {
   ParameterValues values;
   if (!readState(state, &values)) return vst3::kResultFalse;
-  for (std::int32_t index = 0; index < kParameterCount; ++index) {
-    shown[index].store(normalizedOf(static_cast<vst3::ParamID>(index), values[index]),
-                       std::memory_order_relaxed);
-  }
+  show(values);
   return vst3::kResultOk;
 }
 

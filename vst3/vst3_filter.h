@@ -98,6 +98,8 @@ class Vst3Filter final : public ComponentSide, public vst3::IAudioProcessor, pub
   void applyChanges(vst3::IParameterChanges* changes, const vst3::ProcessData& data,
                     std::int32_t frames);
   void run(const vst3::ProcessData& data, std::int32_t start, std::int32_t end);
+  // The controller shows these host values.
+  void show(const ParameterValues& values);
 
   std::atomic<std::uint32_t> references{1};
   std::atomic<bool> active{false};

@@ -10,7 +10,6 @@ namespace qr47 {
 namespace {
 
 constexpr const char* kUnits[kParameterCount] = {"Hz", "%", "", "", "%", "dB"};
-constexpr float kTypeStep = 0.25f;
 constexpr std::int32_t kStringLength = 128;
 constexpr char16_t kLastAscii = 0x7F;
 
@@ -43,16 +42,13 @@ bool vst3ParameterInfo(std::int32_t index, vst3::ParameterInfo& info) {
 
 float hostValueOfNormalized(vst3::ParamID id, double normalized) {
   if (lastStep(id) == 0) return static_cast<float>(std::clamp(normalized, 0.0, 1.0));
-  const auto step = static_cast<float>(stepOf(id, normalized));
-  return id == kFilterTypeParameter ? step * kTypeStep : step;
+  return hostValueOfStep(static_cast<std::int32_t>(id), stepOf(id, normalized));
 }
 
 double normalizedOf(vst3::ParamID id, float hostValue) {
   const std::int32_t last = lastStep(id);
   if (last == 0) return hostValue;
-  const double step = id == kFilterTypeParameter ? std::floor(hostValue / kTypeStep)
-                                                 : (hostValue >= kFourPolesFrom ? 1.0 : 0.0);
-  return std::clamp(step, 0.0, static_cast<double>(last)) / last;
+  return listStep(static_cast<std::int32_t>(id), hostValue) / last;
 }
 
 double plainOf(vst3::ParamID id, double normalized) {
