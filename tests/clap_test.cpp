@@ -100,6 +100,12 @@ TEST(Clap, ProcessingWithoutAudioBuffers) {
     EXPECT_EQ(plugin.plugin->process(plugin.plugin, &p), frames == 0 ? 1 : 0) << frames;
     EXPECT_EQ(plugin.value(2), frames == 0 ? 3.0 : 1.0);
   }
+  // A value that is no number, or for no parameter, changes nothing.
+  EventList none;
+  none.add(0, 5, std::nan(""));
+  none.add(0, 6, 0.5);
+  plugin.params->flush(plugin.plugin, none.input(), nullptr);
+  EXPECT_EQ(plugin.value(5), 0.125);
   deactivate(plugin);
 }
 
