@@ -26,6 +26,14 @@ constexpr double kOutputRounding = 0x1p-23;
 // Where two radii lie this close, a cascade's bound grows with n rather than by their ratio.
 constexpr double kLongestGeometricSum = 100.0;
 constexpr int kLargestSummedPower = 3;
+// The sections' two modes and the low-pass's two.
+constexpr int kMostModes = 4;
+// How far back from the envelope's end the exact output is looked at, and in chunks of how many
+// samples: a few microseconds at most, however long the tail.
+constexpr double kMostExactSamples = 1024.0;
+constexpr double kExactChunk = 64.0;
+// Double rounding with a wide margin, for what working out the modes loses.
+constexpr double kEvaluationError = 64.0 * 0x1p-52;
 
 // A bound on the magnitude of a response, sample n >= 1: the sum of c * n^power * radius^n.
 // c * |n - shift|^power * radius^n; a shift only with power 1, where a line crosses zero.
@@ -63,8 +71,9 @@ struct Envelope {
     last.radius = std::max(last.radius, radius);
     last.shift = 0.0;
   }
-  // Whether the sum of the terms can still reach `level` at sample n or after.
-  bool stillAbove(double n, double level) const;
+  // The most the sum of the terms can reach at sample n or after.
+  double largestFrom(double n) const;
+  bool stillAbove(double n, double level) const { return !(largestFrom(n) < level); }
 };
 
 double valueAt(const Term& term, double n) {
@@ -78,7 +87,7 @@ double peakOf(const Term& term) {
   return term.shift + term.power / -std::log(term.radius);
 }
 
-bool Envelope::stillAbove(double n, double level) const {
+double Envelope::largestFrom(double n) const {
   double sum = 0.0;
   for (int t = 0; t < count; ++t) {
     // Past its shift each term rises to its peak and falls after; before, it only falls.
@@ -87,7 +96,7 @@ bool Envelope::stillAbove(double n, double level) const {
     if (n < term.shift) largest = std::max(largest, valueAt(term, n));
     sum += largest;
   }
-  return !(sum < level);
+  return sum;
 }
 
 // The first sample n >= 1 from which c * n^power * radius^n stays below `level`, or infinity.
@@ -147,9 +156,17 @@ struct TwoPoles {
 // N(p) p^(n-1) / (p - other pole), with N(z) = b0 z^2 + b1 z + b2.
 TwoPoles twoPoles(const BiquadSection& s) {
   TwoPoles f;
-  const Complex root = std::sqrt(Complex(s.a1 * s.a1 - 4.0 * s.a2));
-  f.pole[0] = (-s.a1 + root) / 2.0;
-  f.pole[1] = (-s.a1 - root) / 2.0;
+  const double discriminant = s.a1 * s.a1 - 4.0 * s.a2;
+  if (discriminant >= 0.0) {
+    // Real poles: the larger without cancellation, the smaller from their product.
+    const double larger = (-s.a1 - std::copysign(std::sqrt(discriminant), s.a1)) / 2.0;
+    f.pole[0] = larger;
+    f.pole[1] = larger != 0.0 ? s.a2 / larger : 0.0;
+  } else {
+    const Complex root = std::sqrt(Complex(discriminant));
+    f.pole[0] = (-s.a1 + root) / 2.0;
+    f.pole[1] = (-s.a1 - root) / 2.0;
+  }
   f.first = s.b0;
   f.apart = f.pole[0] != f.pole[1] && f.pole[0] != 0.0 && f.pole[1] != 0.0;
   for (int k = 0; f.apart && k < 2; ++k) {
@@ -214,21 +231,35 @@ const Envelope& tighter(const Envelope& a, const Envelope& b, double level) {
 // Two responses with the same poles, one after the other, exactly: with h = d + sum r / (1 - p
 // z^-1) and g = e + sum q / (1 - p z^-1), the product's sample n >= 1 is the sum over the poles
 // of (d q + e r + r q + (r q' + r' q) p / (p - p') + r q n) p^n.
+struct Lines {
+  Complex constant[2];
+  Complex slope[2];
+};
+
+Lines productLines(const TwoPoles& h, const TwoPoles& g) {
+  const Complex d = h.first - h.residue[0] - h.residue[1];
+  const Complex f = g.first - g.residue[0] - g.residue[1];
+  const Complex crossed = h.residue[0] * g.residue[1] + h.residue[1] * g.residue[0];
+  Lines lines;
+  for (int k = 0; k < 2; ++k) {
+    const Complex p = h.pole[k], r = h.residue[k], q = g.residue[k];
+    lines.constant[k] = d * q + f * r + r * q + crossed * p / (p - h.pole[1 - k]);
+    lines.slope[k] = r * q;
+  }
+  return lines;
+}
+
 Envelope product(const TwoPoles& h, const TwoPoles& g) {
   Envelope e;
   e.first = std::fabs(h.first * g.first);
   if (!h.apart || !g.apart) return e;
-  const Complex d = h.first - h.residue[0] - h.residue[1];
-  const Complex f = g.first - g.residue[0] - g.residue[1];
-  const Complex crossed = h.residue[0] * g.residue[1] + h.residue[1] * g.residue[0];
+  const Lines lines = productLines(h, g);
   for (int k = 0; k < 2; ++k) {
-    const Complex p = h.pole[k], r = h.residue[k], q = g.residue[k];
-    const Complex constant = d * q + f * r + r * q + crossed * p / (p - h.pole[1 - k]);
-    const Complex slope = r * q;
+    const Complex constant = lines.constant[k], slope = lines.slope[k];
     // |constant + slope n| = |slope| |n - shift - i t| <= |slope| (|n - shift| + |t|): where the
     // line passes close to zero at some n > 0, a term that vanishes there bounds it best.
     const Complex crossing = slope != 0.0 ? -constant / slope : Complex(0.0);
-    const double radius = std::abs(p);
+    const double radius = std::abs(h.pole[k]);
     if (crossing.real() > 0.0) {
       e.add(std::abs(slope), 1, radius, crossing.real());
       e.add(std::abs(slope) * std::fabs(crossing.imag()), 0, radius);
@@ -316,6 +347,93 @@ Envelope roundingOf(const Envelope& values, const Envelope& carried) {
   return scaled;
 }
 
+// The output exactly, without roundings: sample 0 is `first`, sample n >= 1 the real part of
+// the sum over the modes of (constant + slope n) pole^n. A complex pole stands for itself and
+// its conjugate, its line doubled. Worked out in doubles, a mode's line is off by at most
+// `error` (1 + n) and its pole by `poleError` of it: residues near a zero of the response
+// cancel, and so do those of poles that lie close.
+struct Mode {
+  Complex constant;
+  Complex slope;
+  Complex pole;
+  double error;
+  double poleError;
+};
+
+struct ExactResponse {
+  double first = 0.0;
+  Mode modes[kMostModes];
+  int count = 0;
+  bool known = true;  // false where two poles meet: the modes do not exist
+
+  // The sections, or the two in a row, or the low-pass, times `scale`.
+  void add(const BiquadSection& s, const TwoPoles& f, bool twice, double scale) {
+    first += scale * (twice ? f.first * f.first : f.first);
+    if (!f.apart || count + 2 > kMostModes) {
+      known = false;
+      return;
+    }
+    const double apart = std::abs(f.pole[0] - f.pole[1]);
+    const double nearness = 1.0 + std::max(std::abs(f.pole[0]), std::abs(f.pole[1])) / apart;
+    // The most a residue is off: its numerator's rounding over the poles' distance.
+    double residueError = std::fabs(s.b0);
+    for (const Complex& p : f.pole) {
+      const double r = std::abs(p);
+      const double numerator = std::fabs(s.b0) * r * r + std::fabs(s.b1) * r + std::fabs(s.b2);
+      residueError = std::max(residueError, numerator / (r * apart));
+    }
+    residueError *= kEvaluationError * nearness;
+    const double residues = std::fabs(f.first) + std::abs(f.residue[0]) + std::abs(f.residue[1]);
+    const double lineError = twice ? 8.0 * residues * residueError * nearness : residueError;
+    const Lines lines =
+        twice ? productLines(f, f) : Lines{{f.residue[0], f.residue[1]}, {0.0, 0.0}};
+    const bool pair = f.pole[0].imag() != 0.0;
+    for (int k = 0; k < 2; ++k) {
+      if (pair && f.pole[k].imag() < 0.0) continue;
+      const double weight = pair ? 2.0 * scale : scale;
+      modes[count++] = {lines.constant[k] * weight, lines.slope[k] * weight, f.pole[k],
+                        lineError * weight, kEvaluationError * nearness};
+    }
+  }
+};
+
+// |z| or a little more, without a square root.
+double magnitude(const Complex& z) {
+  return std::fabs(z.real()) + std::fabs(z.imag());
+}
+
+// An envelope ignores how the modes' phases cancel each other, at times for long. Chunk by chunk
+// back from where it ends, the exact output with what roundings and the evaluation itself can
+// add shows the last sample that may reach the level. Every chunk cleared is one the output
+// stays below the level in, so stopping after a fixed number of samples leaves a bound still.
+double lastReach(const ExactResponse& exact, const Envelope& roundings, double level, double end) {
+  if (!exact.known) return end;
+  const double lowest = std::max(1.0, end - kMostExactSamples);
+  for (double top = end; top > lowest; top -= kExactChunk) {
+    const double start = std::max(lowest, top - kExactChunk);
+    const double rounded = roundings.largestFrom(start);
+    Complex power[kMostModes];
+    for (int k = 0; k < exact.count; ++k) power[k] = std::pow(exact.modes[k].pole, start);
+    double last = 0.0;
+    for (double n = start; n < top; ++n) {
+      double value = 0.0;
+      double allowance = rounded;
+      for (int k = 0; k < exact.count; ++k) {
+        const Mode& mode = exact.modes[k];
+        const Complex term = (mode.constant + mode.slope * n) * power[k];
+        value += term.real();
+        allowance += (mode.error * (1.0 + n) * magnitude(power[k]) +
+                      mode.poleError * (1.0 + n) * magnitude(term));
+        power[k] *= mode.pole;
+      }
+      if (!(std::fabs(value) + allowance < level)) last = n + 1.0;
+    }
+    if (last > 0.0) return last;
+  }
+  if (lowest > 1.0) return lowest;
+  return std::fabs(exact.first) + roundings.first < level ? 0.0 : 1.0;
+}
+
 BiquadSection coefficients(double b0, double b1, double b2, double a1, double a2) {
   BiquadSection s;
   s.b0 = b0, s.b1 = b1, s.b2 = b2, s.a1 = a1, s.a2 = a2;
@@ -354,17 +472,21 @@ std::int32_t tailLength(const FilterSettings::Loop& settings) {
   // A rounding of a section's output goes on through its recursion.
   const BiquadSection recursion = coefficients(1.0, 0.0, 0.0, s.a1, s.a2);
   Envelope sections;
+  Envelope roundings;
+  ExactResponse exact;
   if (!settings.fourPoles) {
     addScaled(sections, single, 1.0);
-    addScaled(sections, roundingOf(single, roughResponseOf(recursion)), 1.0);
+    addScaled(roundings, roundingOf(single, roughResponseOf(recursion)), gain);
+    exact.add(s, poles, false, gain);
   } else {
     // The second section is the first one's twin: the first one's roundings pass through both.
     // The exact form bounds the tail best; the cascaded envelopes, the first samples, which are
     // what the second section's roundings carry on.
     const Envelope cascaded = cascade(single, single);
     addScaled(sections, tighter(product(poles, poles), cascaded, level), 1.0);
-    addScaled(sections, roundingOf(single, roughResponseOf(recursion, s)), 1.0);
-    addScaled(sections, roundingOf(cascaded, roughResponseOf(recursion)), 1.0);
+    addScaled(roundings, roundingOf(single, roughResponseOf(recursion, s)), gain);
+    addScaled(roundings, roundingOf(cascaded, roughResponseOf(recursion)), gain);
+    exact.add(s, poles, true, gain);
   }
   Envelope output;
   addScaled(output, sections, gain);
@@ -378,19 +500,23 @@ std::int32_t tailLength(const FilterSettings::Loop& settings) {
     const double a2 = stage1 * (1.0 - c);
     const double mix = gain * settings.mixGain;
     const double mixLevel = kSilence / mix;
-    const Envelope second = responseOf(coefficients(c * c, 0.0, 0.0, a1, a2), mixLevel);
+    const BiquadSection toSecond = coefficients(c * c, 0.0, 0.0, a1, a2);
+    const Envelope second = responseOf(toSecond, mixLevel);
     const Envelope first = roughResponseOf(coefficients(c, c * (c - 1.0), 0.0, a1, a2));
-    Envelope lowpass;
-    addScaled(lowpass, second, 1.0);
-    addScaled(lowpass, roundingOf(first, roughResponseOf(coefficients(c, 0.0, 0.0, a1, a2))), 1.0);
-    addScaled(lowpass, roundingOf(second, roughResponseOf(coefficients(1.0, -stage1, 0.0, a1, a2))),
-              1.0);
-    addScaled(output, lowpass, mix);
+    addScaled(output, second, mix);
+    addScaled(roundings, roundingOf(first, roughResponseOf(coefficients(c, 0.0, 0.0, a1, a2))),
+              mix);
+    addScaled(roundings,
+              roundingOf(second, roughResponseOf(coefficients(1.0, -stage1, 0.0, a1, a2))), mix);
+    exact.add(toSecond, twoPoles(toSecond), false, mix);
   }
   const double longest = std::min(kLongestTailSeconds * settings.sampleRate,
                                   static_cast<double>(std::numeric_limits<std::int32_t>::max()));
   // The output's own rounding, and the mix's, move a sample by at most a part in 2^24.
-  return static_cast<std::int32_t>(reach(output, kSilence * (1.0 - kOutputRounding), longest));
+  const double outputLevel = kSilence * (1.0 - kOutputRounding);
+  addScaled(output, roundings, 1.0);
+  const double end = reach(output, outputLevel, longest);
+  return static_cast<std::int32_t>(lastReach(exact, roundings, outputLevel, end));
 }
 
 }  // namespace qr47

@@ -44,21 +44,30 @@ FilterSettings settingsOf(const float (&values)[kParameterCount], float rate) {
   return settings;
 }
 
+// The factory program, a resonant four-pole setting and the Additional LP full; then settings
+// where parts of the output cancel for a while, which no bound by magnitudes alone sees: the
+// sections' slow high-pass tail against the low-pass, two slowly turning pairs, a slowly turning
+// pair at a tiny boost, and a four-pole band pass with the low-pass at a tiny boost.
 TEST(TailLength, TheFilterRunOnAnImpulseAsItHasBeenMeasured) {
   struct Case {
+    float rate;
     float values[kParameterCount];
     std::int64_t tail;
   };
   const Case cases[] = {
-      {{1.0f, 0.7f, 0.0f, 0.0f, 0.0f, 0.125f}, 46},  // the factory program
-      {{0.1f, 1.0f, 0.0f, 1.0f, 0.0f, 0.125f}, 251},
-      {{0.3f, 0.9f, 0.0f, 0.0f, 1.0f, 1.0f}, 1616},
+      {44100.0f, {1.0f, 0.7f, 0.0f, 0.0f, 0.0f, 0.125f}, 46},
+      {44100.0f, {0.1f, 1.0f, 0.0f, 1.0f, 0.0f, 0.125f}, 251},
+      {44100.0f, {0.3f, 0.9f, 0.0f, 0.0f, 1.0f, 1.0f}, 1616},
+      {44100.0f, {0.0541602f, 0.152597f, 0.25f, 0.0f, 0.228661f, 0.955304f}, 303},
+      {192000.0f, {0.128309f, 0.608859f, 0.0f, 0.0f, 0.0335677f, 0.0968283f}, 295},
+      {192000.0f, {0.140531f, 0.50993f, 0.25f, 0.0f, 0.0f, 0.00172001f}, 72},
+      {96000.0f, {0.143465f, 0.500355f, 0.5f, 1.0f, 0.0696057f, 0.00375012f}, 213},
   };
   for (const Case& c : cases) {
-    const FilterSettings settings = settingsOf(c.values, 44100.0f);
-    EXPECT_EQ(measuredTail(settings.loop(), 441000), c.tail);
-    EXPECT_GE(tailLength(settings.loop()), c.tail);
-    EXPECT_LE(tailLength(settings.loop()), 1.25 * c.tail + 64);
+    const FilterSettings settings = settingsOf(c.values, c.rate);
+    EXPECT_EQ(measuredTail(settings.loop(), 441000), c.tail) << "Cutoff " << c.values[0];
+    EXPECT_GE(tailLength(settings.loop()), c.tail) << "Cutoff " << c.values[0];
+    EXPECT_LE(tailLength(settings.loop()), 1.25 * c.tail + 64) << "Cutoff " << c.values[0];
   }
 }
 
@@ -92,8 +101,8 @@ TEST(TailLength, NeverShorterWhereRoundingOrCancellingPolesDecide) {
 }
 
 // Over random settings at five rates: never shorter than the filter rings, and within a
-// quarter and 64 samples of it but for a few settings in a thousand, where the output of the
-// sections and of the low-pass, or a line and its pole, cancel for a while.
+// quarter and 64 samples of it but for about one setting in ten thousand, where the roundings
+// alone could keep the output ringing.
 TEST(TailLength, NeverShorterAndSeldomAQuarterLongerOverManySettingsAndRates) {
   std::mt19937 random(47);
   std::uniform_real_distribution<float> unit(0.0f, 1.0f);
@@ -120,7 +129,7 @@ TEST(TailLength, NeverShorterAndSeldomAQuarterLongerOverManySettingsAndRates) {
       }
     }
   }
-  EXPECT_LE(longer * 200, tried) << longer << " of " << tried << " more than a quarter longer";
+  EXPECT_LE(longer * 1000, tried) << longer << " of " << tried << " more than a quarter longer";
 }
 
 }  // namespace
