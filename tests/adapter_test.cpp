@@ -116,7 +116,22 @@ TEST(Adapters, LadspaMatchesTheVstModule) {
   ASSERT_NE(d, nullptr);
   EXPECT_STREQ(d->Label, "qr47");
   EXPECT_EQ(d->UniqueID, 4747u);
-  EXPECT_EQ(d->PortCount, 10u);
+  ASSERT_EQ(d->PortCount, 10u);
+  // What a host lists: the names, and 5 (control in), 9 (audio in) and 10 (audio out).
+  const char* const names[] = {"Cutoff (Hz)",
+                               "Q Factor (%)",
+                               "Filter Type (0 low pass, 1 high pass, 2 band pass, 3 notch)",
+                               "Pole Number (2 or 4)",
+                               "Additional LP (%, 0 is off)",
+                               "18dB Boost (dB)",
+                               "Input L",
+                               "Input R",
+                               "Output L",
+                               "Output R"};
+  for (unsigned long port = 0; port < d->PortCount; ++port) {
+    EXPECT_STREQ(d->PortNames[port], names[port]);
+    EXPECT_EQ(d->PortDescriptors[port], port < 6 ? 5 : port < 8 ? 9 : 10) << port;
+  }
   EXPECT_FALSE(LADSPA_IS_INPLACE_BROKEN(d->Properties));
   EXPECT_EQ(entry(1), nullptr);
   LADSPA_Handle plugin = d->instantiate(d, 44100);

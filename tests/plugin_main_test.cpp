@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "effect_base.h"
+
 namespace {
 bool failAllocations = false;
 int allocations = 0;
@@ -65,6 +67,9 @@ TEST(PluginMain, AnyOtherVersionGivesAnEffect) {
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(versionRequests, 1);
     EXPECT_EQ(record->signature, 0x56737450);  // 'VstP'
+    // The rate the host sets is the one the bridge reports, for the texts that show time.
+    record->dispatchEntry(record, 10, 0, 0, nullptr, 48000.5f);  // set the sample rate
+    EXPECT_EQ(static_cast<EffectBase*>(record->object)->getSampleRate(), 48000.5f);
     closeEffect(record);
   }
 }
