@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -82,8 +83,11 @@ class EventList {
     list.size = [](const InputEvents* l) {
       return static_cast<std::uint32_t>(static_cast<EventList*>(l->context)->events.size());
     };
+    // A plug-in that asks past the end is at fault: no host need answer it.
     list.get = [](const InputEvents* l, std::uint32_t index) -> const EventHeader* {
-      return &static_cast<EventList*>(l->context)->events[index].header;
+      auto& events = static_cast<EventList*>(l->context)->events;
+      if (index >= events.size()) std::abort();
+      return &events[index].header;
     };
   }
   EventList(const EventList&) = delete;
