@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -26,10 +27,21 @@ IPluginFactory* factory() {
   return loaded;
 }
 
-std::string ascii(const TChar* text) {
+// A string the plug-in wrote, up to its end; one without an end is a fault.
+template <std::size_t kLength>
+std::string ascii(const TChar (&text)[kLength]) {
   std::string s;
-  for (; *text; ++text) s += static_cast<char>(*text);
-  return s;
+  for (std::size_t i = 0; i < kLength; ++i) {
+    if (text[i] == 0) return s;
+    s += static_cast<char>(text[i]);
+  }
+  return "(no end)";
+}
+
+// What the plug-in writes into must not count on the host's zeros.
+template <typename T>
+void scribble(T& written) {
+  std::memset(&written, '#', sizeof written);
 }
 
 std::u16string utf16(const char* text) {
@@ -172,7 +184,8 @@ TEST(Vst3, ParametersTheirStepsAndTexts) {
   for (std::int32_t index = 0; index < 6; ++index) {
     const Row& row = rows[index];
     const auto id = static_cast<ParamID>(index);
-    ParameterInfo info{};
+    ParameterInfo info;
+    scribble(info);
     ASSERT_EQ(c->getParameterInfo(index, info), kResultOk);
     EXPECT_EQ(info.id, id);
     EXPECT_EQ(ascii(info.title), row.title);
@@ -182,7 +195,8 @@ TEST(Vst3, ParametersTheirStepsAndTexts) {
     EXPECT_EQ(info.defaultNormalizedValue, row.defaultValue) << row.title;
     EXPECT_EQ(c->getParamNormalized(id), row.defaultValue) << "the factory program's";
     for (const Text& t : row.texts) {
-      String128 text{};
+      String128 text;
+      scribble(text);
       ASSERT_EQ(c->getParamStringByValue(id, t.normalized, text), kResultOk);
       EXPECT_EQ(ascii(text), t.text) << row.title;
       std::u16string typed = utf16(t.text);
