@@ -92,9 +92,12 @@ TEST(Vst3, FactoryAndItsOneClass) {
   EXPECT_NE(factory3->getClassInfo(1, &first), kResultOk);
   EXPECT_NE(factory3->getClassInfo2(1, &second), kResultOk);
   EXPECT_NE(factory3->getClassInfoUnicode(1, &wide), kResultOk);
-  // The host's references to the factory are counted one by one.
+  // The host's references to the factory are counted one by one, the module's entry handing out
+  // one each time.
   const std::uint32_t held = factory3->addRef();
   EXPECT_EQ(factory3->addRef(), held + 1);
+  EXPECT_EQ(loadModule(QR47_VST3_BUNDLE).getFactory(), factory());
+  EXPECT_EQ(factory3->release(), held + 1);
   EXPECT_EQ(factory3->release(), held);
   EXPECT_EQ(factory3->release(), held - 1);
   const char other[16] = "not QR47's id";
