@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "effect_record.h"
 #include "interface_numbers.h"
@@ -154,6 +155,25 @@ TEST(Vst3, OneStereoBusEachWayAnd32BitSamples) {
   ProcessSetup wide{0, 1, kFrames, 44100.0};
   EXPECT_EQ(plugin.processor->setupProcessing(wide), kResultFalse);
   EXPECT_EQ(plugin.processor->getLatencySamples(), 0u);
+  // The result codes as hosts off Windows read them: 0 done, 1 declined, -1 no such interface,
+  // 2 a bad argument, 3 not implemented.
+  EXPECT_EQ(plugin.processor->canProcessSampleSize(0), 0);
+  EXPECT_EQ(plugin.processor->setBusArrangements(&mono, 1, &stereo, 1), 1);
+  void* none = nullptr;
+  EXPECT_EQ(plugin.component->queryInterface(IPluginFactory::kIid.data(), &none), -1);
+  BusInfo bus{};
+  EXPECT_EQ(plugin.component->getBusInfo(kAudio, kInput, 1, bus), 2);
+  TUID controllerClass;
+  EXPECT_EQ(plugin.component->getControllerClassId(controllerClass), 3);
+  // A host that counts no input bus is declined, whatever its pointers hold.
+  std::vector<float> in(kFrames, 0.5f), out(kFrames, 7.0f);
+  float* channels[] = {in.data(), in.data()};
+  float* outChannels[] = {out.data(), out.data()};
+  AudioBusBuffers input{2, 0, channels}, output{2, 0, outChannels};
+  ProcessData data{0,       kSample32, kFrames, 0,       1,       &input,
+                   &output, nullptr,   nullptr, nullptr, nullptr, nullptr};
+  EXPECT_EQ(plugin.processor->process(data), 1);
+  EXPECT_EQ(out, std::vector<float>(kFrames, 7.0f));
 }
 
 TEST(Vst3, ParametersTheirStepsAndTexts) {
