@@ -6,6 +6,7 @@
 
 #include "interface_numbers.h"
 #include "mock_effect.h"
+#include "text_copy.h"
 
 namespace qr47 {
 namespace {
@@ -168,6 +169,23 @@ namespace {
 
 // The record's offsets on both kinds of platform as the interface gives them, so that a wrong
 // number for the other platform fails here too, not only in its own build.
+// Texts are cut to the host's room, terminated within it, and nothing past it is touched.
+TEST(TextCopy, CutToTheRoomAndEndedWithinIt) {
+  struct Case {
+    const char* text;
+    std::size_t room;
+    const char* copied;
+  };
+  for (const Case& c : {Case{"0123456789", 5, "0123"}, Case{"0123", 5, "0123"},
+                        Case{"01234", 5, "0123"}, Case{"", 5, ""}, Case{"x", 1, ""}}) {
+    char buffer[8];
+    std::memset(buffer, '#', sizeof buffer);
+    copyText(buffer, c.text, c.room);
+    EXPECT_STREQ(buffer, c.copied);
+    EXPECT_EQ(std::string(buffer + c.room, sizeof buffer - c.room), std::string(8 - c.room, '#'));
+  }
+}
+
 TEST(RecordLayout, OffsetsOfBothPointerWidths) {
   struct Case {
     const RecordLayout& layout;
