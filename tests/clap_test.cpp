@@ -237,6 +237,14 @@ TEST(Clap, StateRoundTripsExactlyIntoAFreshInstance) {
   EXPECT_EQ(outputOf(restored, none), outputOf(saved, none));
   deactivate(saved);
   deactivate(restored);
+
+  // A VST host's Pole Number of exactly 0.5 is four poles already.
+  MemoryStream halfway;
+  halfway.bytes = expected;
+  halfway.bytes[23] = 0x3F, halfway.bytes[22] = 0x00;
+  Instance fromVst(entry(), &host.host);
+  ASSERT_TRUE(fromVst.state->load(fromVst.plugin, &halfway.input));
+  EXPECT_EQ(fromVst.value(3), 1.0);
 }
 
 TEST(Clap, StatesNotOfThisFormatAreRefusedAndChangeNothing) {
