@@ -25,7 +25,7 @@ constexpr double kRounding = 0x1p-24;
 constexpr double kOutputRounding = 0x1p-23;
 // Where two radii lie this close, a cascade's bound grows with n rather than by their ratio.
 constexpr double kLongestGeometricSum = 100.0;
-constexpr int kLargestSummedPower = 3;
+constexpr int kLargestSummedPower = 1;
 // The sections' two modes and the low-pass's two.
 constexpr int kMostModes = 4;
 // How far back from the envelope's end the exact output is looked at, and in chunks of how many
@@ -271,19 +271,11 @@ Envelope product(const TwoPoles& h, const TwoPoles& g) {
   return e;
 }
 
-// The sum over k >= 1 of k^power q^k, for powers 0 to 3.
+// The sum over k >= 1 of k^power q^k, for powers 0 and 1: the faster term of a cascade is a
+// section's, whose powers go no higher.
 double powerSum(int power, double q) {
   const double r = 1.0 - q;
-  switch (power) {
-    case 0:
-      return q / r;
-    case 1:
-      return q / (r * r);
-    case 2:
-      return q * (1.0 + q) / (r * r * r);
-    default:
-      return q * (1.0 + 4.0 * q + q * q) / (r * r * r * r);
-  }
+  return power == 0 ? q / r : q / (r * r);
 }
 
 // The same bound without shifts: c |n - shift| <= c n + c shift.
