@@ -330,6 +330,7 @@ TEST_F(Tool, BadInvocationsAreRefusedAndLeaveNothing) {
   three.channels = 3;
   writeFile(folder + "three.wav", three);
   ASSERT_EQ(mkdir((folder + "sub").c_str(), 0755), 0);
+  ASSERT_EQ(symlink("/dev/full", (folder + "full.svg").c_str()), 0);
   const std::string before = listing();
   const std::string in = folder + "in.wav ";
   const std::string out = folder + "out.wav";
@@ -382,6 +383,8 @@ TEST_F(Tool, BadInvocationsAreRefusedAndLeaveNothing) {
       {"--plugin " QR47_FAKE_MONO " info", 1, "1 output"},
       {"response " + folder + "plot.bmp", 2, "plot.bmp"},
       {"response " + folder + "sub/", 2, "sub/"},
+      // A picture whose writing fails only as the surface is finished.
+      {"response " + folder + "full.svg", 1, "cannot write"},
       {"response --csv --rate 999", 2, "999 Hz is outside 1000 to 768000"},
       {"response --csv --rate 768001", 2, "768001 Hz"},
   };
@@ -433,6 +436,12 @@ TEST_F(Tool, OutputsOfEveryKind) {
   ASSERT_EQ(stat((folder + "target.wav").c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0600u);
   EXPECT_EQ(readFile(folder + "target.wav").left, input.left);
+  // A new file has what the umask leaves of read and write for all.
+  const mode_t mask = umask(022);
+  umask(mask);
+  ASSERT_EQ(run(render + folder + "new.wav"), 0);
+  ASSERT_EQ(stat((folder + "new.wav").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0666u & ~mask);
 
   // A device node: only where this process may make one (as root).
   if (mknod((folder + "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
