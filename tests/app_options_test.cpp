@@ -34,6 +34,10 @@ TEST(ParameterNames, IndexesShortNamesAndFullNames) {
   for (const char* bad : {"6", "99999999999", "-1", "", "cut", "freq", "1.5"}) {
     EXPECT_THROW(parameterIndex(table, bad), std::invalid_argument) << bad;
   }
+  // A module with the filter's id but fewer parameters has no parameter past its last.
+  ParameterTable fewer = filterTable();
+  fewer.names.pop_back();
+  EXPECT_THROW(parameterIndex(fewer, "boost"), std::invalid_argument);
 }
 
 TEST(ParameterNames, ShortNamesBelongToTheFilterOnly) {

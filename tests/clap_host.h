@@ -160,11 +160,12 @@ struct Instance {
   // One block, stereo in and out (the same arrays for processing in place).
   ProcessStatus process(float* const* in, float* const* out, std::uint32_t frames,
                         const EventList& events) {
-    AudioBuffer input{const_cast<float**>(in), nullptr, 2, 0, 0};
-    AudioBuffer output{const_cast<float**>(out), nullptr, 2, 0, ~std::uint64_t{0}};
-    Process p{-1, frames, nullptr, &input, &output, 1, 1, events.input(), nullptr};
+    // Each port is followed by an empty one that the counts leave out: never to be read.
+    const AudioBuffer inputs[2] = {{const_cast<float**>(in), nullptr, 2, 0, 0}, {}};
+    AudioBuffer outputs[2] = {{const_cast<float**>(out), nullptr, 2, 0, ~std::uint64_t{0}}, {}};
+    Process p{-1, frames, nullptr, inputs, outputs, 1, 1, events.input(), nullptr};
     const ProcessStatus status = plugin->process(plugin, &p);
-    outputConstantMask = output.constantMask;
+    outputConstantMask = outputs[0].constantMask;
     return status;
   }
   double value(std::uint32_t id) const {
