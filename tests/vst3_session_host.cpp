@@ -82,7 +82,8 @@ class Session {
     queues.add(0, 1000, 0.5);  // a parameter that is not QR47's
     float* pluginOut[] = {out[0].data(), out[1].data()};
     float* const* result = inPlace ? input : pluginOut;
-    const bool processed = plugin.process(input, result, frames, &queues) == kResultOk;
+    // Done is 0 on every platform, Windows' S_OK included.
+    const bool processed = plugin.process(input, result, frames, &queues) == 0;
     std::fwrite(result[0], sizeof(float), frames, log);
     std::fwrite(result[1], sizeof(float), frames, log);
     return processed && (frames == 0 || plugin.outputSilenceFlags == 0) &&
