@@ -20,6 +20,11 @@ constexpr std::int32_t kFilterId = fourCharacters('Q', 'R', '4', '7');
 constexpr float kLowestValue = 0.0f;
 constexpr float kHighestValue = 1.0f;
 
+struct ShortName {
+  const char* word;
+  int index;
+};
+
 struct Word {
   const char* word;
   int index;
@@ -28,8 +33,8 @@ struct Word {
 
 // The filter's short parameter names, and the values its words stand for: the first value of
 // each Filter Type band, and the Pole Number values either side of its threshold.
-constexpr Word kShortNames[] = {{"cutoff", 0, 0}, {"q", 1, 0},  {"type", 2, 0},
-                                {"poles", 3, 0},  {"lp", 4, 0}, {"boost", 5, 0}};
+constexpr ShortName kShortNames[] = {{"cutoff", 0}, {"q", 1},  {"type", 2},
+                                     {"poles", 3},  {"lp", 4}, {"boost", 5}};
 constexpr Word kValueWords[] = {
     {"lowpass", 2, 0.0f}, {"highpass", 2, 0.25f}, {"bandpass", 2, 0.5f},
     {"notch", 2, 0.75f},  {"2", 3, 0.0f},         {"4", 3, 1.0f},
@@ -102,8 +107,8 @@ int parameterIndex(const ParameterTable& table, const std::string& name) {
   }
   const std::string key = folded(name);
   if (table.knowsFilterWords) {
-    for (const Word& word : kShortNames) {
-      if (key == word.word && word.index < count) return word.index;
+    for (const ShortName& shortName : kShortNames) {
+      if (key == shortName.word && shortName.index < count) return shortName.index;
     }
   }
   for (int i = 0; i < count; ++i) {

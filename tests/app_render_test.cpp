@@ -268,6 +268,7 @@ TEST_F(Tool, FrameCountsCallsAndSummary) {
               0)
         << c.options << errors;
     EXPECT_NE(errors.find(c.summary), std::string::npos) << c.options << ": " << errors;
+    EXPECT_EQ(errors.find('\r'), std::string::npos) << "progress shown to no terminal";
     const Stereo out = readFile(folder + "out.wav");
     ASSERT_EQ(out.left.size(), c.frames) << c.options;
     for (std::size_t i = 0; i < c.frames; ++i) {
