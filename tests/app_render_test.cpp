@@ -18,6 +18,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -665,7 +666,39 @@ TEST_F(Tool, InfoResponseAndTheModuleSearch) {
   EXPECT_EQ(output().substr(0, output().find('\n')), "Hz,low pass,high pass,band pass,notch");
   ASSERT_EQ(run("-q response " + folder + "r.svg --set poles=4 --rate 96000", &errors), 0);
   EXPECT_EQ(errors, "");
-  EXPECT_NE(contents(folder + "r.svg").find("<svg"), std::string::npos);
+  // The axes, the grid and the letters lie within the picture (the curves are clipped to the
+  // plot): the straight lines' ends and the letters' origins.
+  const std::string svg = contents(folder + "r.svg");
+  std::smatch size;
+  ASSERT_TRUE(std::regex_search(svg, size, std::regex(R"re(viewBox="0 0 (\d+) (\d+)")re")));
+  const double width = std::stod(size[1]), height = std::stod(size[2]);
+  const std::string drawn = svg.substr(svg.find("</defs>"));
+  const std::regex path(R"re( d="([^"]*)")re"), use(R"re(<use [^>]*x="([^"]*)" y="([^"]*)")re");
+  const std::regex number(R"(-?[0-9.]+)");
+  int points = 0;
+  auto inside = [&](double x, double y) {
+    ++points;
+    return x >= 0.0 && x <= width && y >= 0.0 && y <= height;
+  };
+  for (std::sregex_iterator d(drawn.begin(), drawn.end(), path), end; d != end; ++d) {
+    const std::string line = (*d)[1];
+    std::vector<double> xy;
+    for (std::sregex_iterator n(line.begin(), line.end(), number); n != end; ++n) {
+      xy.push_back(std::stod(n->str()));
+    }
+    if (xy.size() != 4) continue;
+    for (std::size_t i = 0; i < xy.size(); i += 2) {
+      EXPECT_TRUE(inside(xy[i], xy[i + 1])) << xy[i] << ", " << xy[i + 1];
+    }
+  }
+  int atTheFoot = 0;  // the letters of the frequency axis's title, under its numbers
+  for (std::sregex_iterator u(drawn.begin(), drawn.end(), use), end; u != end; ++u) {
+    const double y = std::stod((*u)[2]);
+    EXPECT_TRUE(inside(std::stod((*u)[1]), y)) << u->str();
+    atTheFoot += y > height - 20.0 ? 1 : 0;
+  }
+  EXPECT_GE(atTheFoot, 10);
+  EXPECT_GT(points, 100);
 
   // The title: the other settings as the plug-in shows them, numbers tidied, and the rate.
   PluginModule module(QR47_MODULE_PATH);
