@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -18,7 +19,6 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <random>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -669,32 +669,40 @@ TEST_F(Tool, InfoResponseAndTheModuleSearch) {
   // The axes, the grid and the letters lie within the picture (the curves are clipped to the
   // plot): the straight lines' ends and the letters' origins.
   const std::string svg = contents(folder + "r.svg");
-  std::smatch size;
-  ASSERT_TRUE(std::regex_search(svg, size, std::regex(R"re(viewBox="0 0 (\d+) (\d+)")re")));
-  const double width = std::stod(size[1]), height = std::stod(size[2]);
-  const std::string drawn = svg.substr(svg.find("</defs>"));
-  const std::regex path(R"re( d="([^"]*)")re"), use(R"re(<use [^>]*x="([^"]*)" y="([^"]*)")re");
-  const std::regex number(R"(-?[0-9.]+)");
+  // The numbers of an attribute, from its value's start: letters and commas between them skipped.
+  auto numbers = [&](std::size_t from) {
+    std::string value = svg.substr(from, svg.find('"', from) - from);
+    for (char& c : value) c = std::isalpha(static_cast<unsigned char>(c)) ? ' ' : c;
+    std::istringstream in(value);
+    std::vector<double> all;
+    for (double n; in >> n;) all.push_back(n);
+    return all;
+  };
+  const std::string box = "viewBox=\"0 0 ";
+  const std::vector<double> size = numbers(svg.find(box) + box.size());
+  ASSERT_EQ(size.size(), 2u);
+  const double width = size[0], height = size[1];
   int points = 0;
   auto inside = [&](double x, double y) {
     ++points;
     return x >= 0.0 && x <= width && y >= 0.0 && y <= height;
   };
-  for (std::sregex_iterator d(drawn.begin(), drawn.end(), path), end; d != end; ++d) {
-    const std::string line = (*d)[1];
-    std::vector<double> xy;
-    for (std::sregex_iterator n(line.begin(), line.end(), number); n != end; ++n) {
-      xy.push_back(std::stod(n->str()));
-    }
+  const std::size_t drawn = svg.find("</defs>");
+  const std::string path = " d=\"";
+  for (std::size_t at = svg.find(path, drawn); at != std::string::npos;
+       at = svg.find(path, at + 1)) {
+    const std::vector<double> xy = numbers(at + path.size());
     if (xy.size() != 4) continue;
     for (std::size_t i = 0; i < xy.size(); i += 2) {
       EXPECT_TRUE(inside(xy[i], xy[i + 1])) << xy[i] << ", " << xy[i + 1];
     }
   }
   int atTheFoot = 0;  // the letters of the frequency axis's title, under its numbers
-  for (std::sregex_iterator u(drawn.begin(), drawn.end(), use), end; u != end; ++u) {
-    const double y = std::stod((*u)[2]);
-    EXPECT_TRUE(inside(std::stod((*u)[1]), y)) << u->str();
+  for (std::size_t at = svg.find("<use ", drawn); at != std::string::npos;
+       at = svg.find("<use ", at + 1)) {
+    const double x = numbers(svg.find(" x=\"", at) + 4).at(0);
+    const double y = numbers(svg.find(" y=\"", at) + 4).at(0);
+    EXPECT_TRUE(inside(x, y)) << x << ", " << y;
     atTheFoot += y > height - 20.0 ? 1 : 0;
   }
   EXPECT_GE(atTheFoot, 10);
