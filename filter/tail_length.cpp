@@ -414,8 +414,8 @@ double lastReach(const ExactResponse& exact, const Envelope& roundings, double l
         const Mode& mode = exact.modes[k];
         const Complex term = (mode.constant + mode.slope * n) * power[k];
         value += term.real();
-        allowance += (mode.error * (1.0 + n) * magnitude(power[k]) +
-                      mode.poleError * (1.0 + n) * magnitude(term));
+        allowance +=
+            (1.0 + n) * (mode.error * magnitude(power[k]) + mode.poleError * magnitude(term));
         power[k] *= mode.pole;
       }
       if (!(std::fabs(value) + allowance < level)) last = n + 1.0;
