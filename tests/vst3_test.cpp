@@ -130,6 +130,8 @@ TEST(Vst3, InterfacesAndTheirCounts) {
   EXPECT_EQ(root->release(), 0u);  // and the instance is gone: LeakSanitizer sees the rest
 }
 
+// The result codes as literals, as hosts off Windows read them: 0 done, 1 declined, -1 no such
+// interface, 2 a bad argument, 3 not implemented.
 TEST(Vst3, OneStereoBusEachWayAnd32BitSamples) {
   Instance plugin(factory(), kQr47Class);
   for (std::int32_t direction : {kInput, kOutput}) {
@@ -140,29 +142,23 @@ TEST(Vst3, OneStereoBusEachWayAnd32BitSamples) {
     EXPECT_EQ(bus.channelCount, 2);
     EXPECT_EQ(bus.busType, 0);  // main
     EXPECT_EQ(bus.flags, 1u);   // active by default
-    EXPECT_NE(plugin.component->getBusInfo(kAudio, direction, 1, bus), kResultOk);
+    EXPECT_EQ(plugin.component->getBusInfo(kAudio, direction, 1, bus), 2);
   }
   SpeakerArrangement mono = 0x80000, stereo = 3;
   SpeakerArrangement two[] = {stereo, stereo};
-  EXPECT_EQ(plugin.processor->setBusArrangements(&mono, 1, &stereo, 1), kResultFalse);
-  EXPECT_EQ(plugin.processor->setBusArrangements(two, 2, &stereo, 1), kResultFalse);
-  EXPECT_EQ(plugin.processor->setBusArrangements(&stereo, 1, &stereo, 1), kResultTrue);
+  EXPECT_EQ(plugin.processor->setBusArrangements(&mono, 1, &stereo, 1), 1);
+  EXPECT_EQ(plugin.processor->setBusArrangements(two, 2, &stereo, 1), 1);
+  EXPECT_EQ(plugin.processor->setBusArrangements(&stereo, 1, &stereo, 1), 0);
   SpeakerArrangement kept = 0;
   ASSERT_EQ(plugin.processor->getBusArrangement(kInput, 0, kept), kResultOk);
   EXPECT_EQ(kept, 3u);
-  EXPECT_EQ(plugin.processor->canProcessSampleSize(0), kResultTrue);
-  EXPECT_EQ(plugin.processor->canProcessSampleSize(1), kResultFalse);  // 64-bit declined
-  ProcessSetup wide{0, 1, kFrames, 44100.0};
-  EXPECT_EQ(plugin.processor->setupProcessing(wide), kResultFalse);
-  EXPECT_EQ(plugin.processor->getLatencySamples(), 0u);
-  // The result codes as hosts off Windows read them: 0 done, 1 declined, -1 no such interface,
-  // 2 a bad argument, 3 not implemented.
   EXPECT_EQ(plugin.processor->canProcessSampleSize(0), 0);
-  EXPECT_EQ(plugin.processor->setBusArrangements(&mono, 1, &stereo, 1), 1);
+  EXPECT_EQ(plugin.processor->canProcessSampleSize(1), 1);  // 64-bit declined
+  ProcessSetup wide{0, 1, kFrames, 44100.0};
+  EXPECT_EQ(plugin.processor->setupProcessing(wide), 1);
+  EXPECT_EQ(plugin.processor->getLatencySamples(), 0u);
   void* none = nullptr;
   EXPECT_EQ(plugin.component->queryInterface(IPluginFactory::kIid.data(), &none), -1);
-  BusInfo bus{};
-  EXPECT_EQ(plugin.component->getBusInfo(kAudio, kInput, 1, bus), 2);
   TUID controllerClass;
   EXPECT_EQ(plugin.component->getControllerClassId(controllerClass), 3);
   // A host that counts no input bus is declined, whatever its pointers hold.
