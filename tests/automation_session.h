@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "lcg_noise.h"
@@ -13,6 +15,7 @@
 namespace session {
 
 constexpr std::int32_t kMaxFrames = 1024;
+constexpr int kBlocksPerSession = 700;
 
 class Random {
  public:
@@ -116,6 +119,72 @@ struct Vst {
     float* o[] = {out[0] + start, out[1] + start};
     r->processReplaceEntry(r, i, o, end - start);
   }
+};
+
+struct Run {
+  double rate, secondRate;
+  bool inPlace;
+};
+
+// A session's blocks: noise of random lengths with random changes, the VST module's output for
+// each, and the plug-in's output logged and compared with it bit for bit.
+class Blocks {
+ public:
+  Blocks(qr47::ModuleMain entry, std::FILE* file) : vst(entry), log(file) {}
+  virtual ~Blocks() = default;
+
+  // The plug-in started at one rate and halfway at another, with something else every 97 blocks;
+  // the number of blocks that differ, printed and returned.
+  int run(const Run& run) {
+    start(run.rate);
+    int differing = 0;
+    for (int block = 0; block < kBlocksPerSession; ++block) {
+      if (block == kBlocksPerSession / 2) restart(run.secondRate);
+      if (block % 97 == 50) interlude();
+      differing += !runBlock(run.inPlace);
+    }
+    stop();
+    std::printf("%g Hz then %g Hz, %s: %d of %d blocks differ from the VST module\n", run.rate,
+                run.secondRate, run.inPlace ? "in place" : "separate buffers", differing,
+                kBlocksPerSession);
+    return differing;
+  }
+
+ protected:
+  virtual void start(double rate) = 0;
+  virtual void stop() = 0;
+  virtual void restart(double rate) = 0;
+  virtual void interlude() = 0;
+  virtual bool runBlock(bool inPlace) = 0;
+
+  // The next block's input and changes; the VST module's output for them in vstOut.
+  std::vector<Change> next() {
+    frames = blockLength(random);
+    for (std::int32_t i = 0; i < frames; ++i) {
+      in[0][i] = noise.next();
+      in[1][i] = noise.next();
+    }
+    std::vector<Change> changes = randomChanges(random, frames);
+    vst.process(input, vstOutput, frames, changes);
+    return changes;
+  }
+  bool loggedAndSame(float* const* result) {
+    std::fwrite(result[0], sizeof(float), frames, log);
+    std::fwrite(result[1], sizeof(float), frames, log);
+    return std::memcmp(result[0], vstOut[0].data(), frames * sizeof(float)) == 0 &&
+           std::memcmp(result[1], vstOut[1].data(), frames * sizeof(float)) == 0;
+  }
+
+  Vst vst;
+  std::FILE* log;
+  Random random;
+  LcgNoise noise;
+  std::int32_t frames = 0;
+  std::vector<float> in[2] = {std::vector<float>(kMaxFrames), std::vector<float>(kMaxFrames)};
+  std::vector<float> out[2] = {in[0], in[0]}, vstOut[2] = {in[0], in[0]};
+  float* input[2] = {in[0].data(), in[1].data()};
+  float* output[2] = {out[0].data(), out[1].data()};
+  float* vstOutput[2] = {vstOut[0].data(), vstOut[1].data()};
 };
 
 }  // namespace session

@@ -24,37 +24,24 @@ using namespace clap_test;
 using session::Change;
 using session::kMaxFrames;
 
-constexpr int kBlocksPerSession = 700;
-
-class Session {
+class Session : public session::Blocks {
  public:
   Session(const PluginEntry* clapEntry, qr47::ModuleMain vstEntry, std::FILE* log)
-      : clap(clapEntry, &host.host), vst(vstEntry), log(log) {}
+      : Blocks(vstEntry, log), clap(clapEntry, &host.host) {}
 
-  // Returns the number of blocks whose output differed.
-  int run(double rate, double secondRate, bool inPlace) {
+ private:
+  void start(double rate) override {
     clap.plugin->activate(clap.plugin, rate, 1, kMaxFrames);
     clap.plugin->startProcessing(clap.plugin);
     vst.start(rate);
-    int differing = 0;
-    for (int block = 0; block < kBlocksPerSession; ++block) {
-      if (block == kBlocksPerSession / 2) reactivate(secondRate);
-      if (block % 97 == 50) {
-        clap.plugin->reset(clap.plugin);
-        vst.dispatch(opcode::kSuspendResume, 0);
-      }
-      differing += !runBlock(inPlace);
-    }
-    clap.plugin->stopProcessing(clap.plugin);
-    clap.plugin->deactivate(clap.plugin);
-    return differing;
   }
-
- private:
-  // Deactivated, two changes flushed on the main thread, then active again at another rate.
-  void reactivate(double rate) {
+  void stop() override {
     clap.plugin->stopProcessing(clap.plugin);
     clap.plugin->deactivate(clap.plugin);
+  }
+  // Deactivated, two changes flushed on the main thread, then active again at another rate.
+  void restart(double rate) override {
+    stop();
     EventList flushed;
     for (int i = 0; i < 2; ++i) {
       const Change c = session::randomChange(random, 0);
@@ -62,22 +49,15 @@ class Session {
       vst.set(c);
     }
     clap.params->flush(clap.plugin, flushed.input(), nullptr);
-    clap.plugin->activate(clap.plugin, rate, 1, kMaxFrames);
-    clap.plugin->startProcessing(clap.plugin);
-    vst.start(rate);
+    start(rate);
+  }
+  void interlude() override {
+    clap.plugin->reset(clap.plugin);
+    vst.dispatch(opcode::kSuspendResume, 0);
   }
 
-  bool runBlock(bool inPlace) {
-    const std::int32_t frames = session::blockLength(random);
-    for (std::int32_t i = 0; i < frames; ++i) {
-      in[0][i] = noise.next();
-      in[1][i] = noise.next();
-    }
-    const std::vector<Change> changes = session::randomChanges(random, frames);
-    float* input[] = {in[0].data(), in[1].data()};
-    float* vstOutput[] = {vstOut[0].data(), vstOut[1].data()};
-    vst.process(input, vstOutput, frames, changes);
-
+  bool runBlock(bool inPlace) override {
+    const std::vector<Change> changes = next();
     // The CLAP plug-in: one call with the events, some of them not its own.
     events.clear();
     for (const Change& c : changes) {
@@ -86,26 +66,14 @@ class Session {
       events.add(time, c.id, c.value);
       if (random.below(4) == 0) events.add(time, c.id, 0.0, 0, 7);  // a gesture's start
     }
-    float* clapOut[] = {out[0].data(), out[1].data()};
-    float* const* result = inPlace ? input : clapOut;
+    float* const* result = inPlace ? input : output;
     clap.process(input, result, static_cast<std::uint32_t>(frames), events);
-    std::fwrite(result[0], sizeof(float), frames, log);
-    std::fwrite(result[1], sizeof(float), frames, log);
-    return clap.outputConstantMask == 0 &&
-           std::memcmp(result[0], vstOut[0].data(), frames * sizeof(float)) == 0 &&
-           std::memcmp(result[1], vstOut[1].data(), frames * sizeof(float)) == 0;
+    return loggedAndSame(result) && clap.outputConstantMask == 0;
   }
 
   TestHost host;
   Instance clap;
-  session::Vst vst;
-  std::FILE* log;
-  session::Random random;
-  LcgNoise noise;
   EventList events;
-  std::vector<float> in[2] = {std::vector<float>(kMaxFrames), std::vector<float>(kMaxFrames)};
-  std::vector<float> out[2] = {in[0], in[0]};
-  std::vector<float> vstOut[2] = {in[0], in[0]};
 };
 
 // Any maker's module: its plug-ins, their ports and parameters, and one block of each.
@@ -196,19 +164,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot load %s and %s, or write %s\n", argv[1], argv[2], argv[3]);
     return 1;
   }
-  struct Run {
-    double rate, secondRate;
-    bool inPlace;
-  };
+  using session::Run;
   int differing = 0;
   for (const Run& run : {Run{44100.0, 96000.0, false}, Run{96000.0, 44100.0, true},
                          Run{44100.0, 48000.0, true}, Run{96000.0, 22050.0, false}}) {
-    Session session(clapEntry, vstEntry, log);
-    const int blocks = session.run(run.rate, run.secondRate, run.inPlace);
-    std::printf("%g Hz then %g Hz, %s: %d of %d blocks differ from the VST module\n", run.rate,
-                run.secondRate, run.inPlace ? "in place" : "separate buffers", blocks,
-                kBlocksPerSession);
-    differing += blocks;
+    differing += Session(clapEntry, vstEntry, log).run(run);
   }
   clapEntry->deinit();
   std::fclose(log);

@@ -22,41 +22,30 @@ using namespace vst3_test;
 using session::Change;
 using session::kMaxFrames;
 
-constexpr int kBlocksPerSession = 700;
-
 // The normalized value of a change: a list's step over its last step, or the value itself.
 double normalized(const Change& c) {
   return c.id == 2 ? c.value / 3.0 : c.value;
 }
 
-class Session {
+class Session : public session::Blocks {
  public:
   Session(IPluginFactory* factory, qr47::ModuleMain vstEntry, std::FILE* log)
-      : plugin(factory, kQr47Class), vst(vstEntry), log(log) {}
-
-  int run(double rate, double secondRate, bool inPlace) {
-    plugin.start(rate, kMaxFrames);
-    vst.start(rate);
-    int differing = 0;
-    for (int block = 0; block < kBlocksPerSession; ++block) {
-      if (block == kBlocksPerSession / 2) restart(secondRate);
-      if (block % 97 == 50) changesAlone();
-      differing += !runBlock(inPlace);
-    }
-    plugin.stop();
-    return differing;
-  }
+      : Blocks(vstEntry, log), plugin(factory, kQr47Class) {}
 
  private:
-  // Inactive, then set up at another rate and active again: the sections start from silence.
-  void restart(double rate) {
-    plugin.stop();
+  void start(double rate) override {
     plugin.start(rate, kMaxFrames);
     vst.start(rate);
+  }
+  void stop() override { plugin.stop(); }
+  // Inactive, then set up at another rate and active again: the sections start from silence.
+  void restart(double rate) override {
+    stop();
+    start(rate);
   }
 
   // A call with no audio, only changes.
-  void changesAlone() {
+  void interlude() override {
     Changes changes;
     for (int i = 0; i < 2; ++i) {
       const Change c = session::randomChange(random, 0);
@@ -66,39 +55,18 @@ class Session {
     plugin.process(nullptr, nullptr, 0, &changes);
   }
 
-  bool runBlock(bool inPlace) {
-    const std::int32_t frames = session::blockLength(random);
-    for (std::int32_t i = 0; i < frames; ++i) {
-      in[0][i] = noise.next();
-      in[1][i] = noise.next();
-    }
-    const std::vector<Change> changes = session::randomChanges(random, frames);
-    float* input[] = {in[0].data(), in[1].data()};
-    float* vstOutput[] = {vstOut[0].data(), vstOut[1].data()};
-    vst.process(input, vstOutput, frames, changes);
-
+  bool runBlock(bool inPlace) override {
+    const std::vector<Change> changes = next();
     Changes queues;
     for (const Change& c : changes) queues.add(c.time, c.id, normalized(c));
     queues.add(0, 1000, 0.5);  // a parameter that is not QR47's
-    float* pluginOut[] = {out[0].data(), out[1].data()};
-    float* const* result = inPlace ? input : pluginOut;
+    float* const* result = inPlace ? input : output;
     // Done is 0 on every platform, Windows' S_OK included.
     const bool processed = plugin.process(input, result, frames, &queues) == 0;
-    std::fwrite(result[0], sizeof(float), frames, log);
-    std::fwrite(result[1], sizeof(float), frames, log);
-    return processed && (frames == 0 || plugin.outputSilenceFlags == 0) &&
-           std::memcmp(result[0], vstOut[0].data(), frames * sizeof(float)) == 0 &&
-           std::memcmp(result[1], vstOut[1].data(), frames * sizeof(float)) == 0;
+    return loggedAndSame(result) && processed && (frames == 0 || plugin.outputSilenceFlags == 0);
   }
 
   Instance plugin;
-  session::Vst vst;
-  std::FILE* log;
-  session::Random random;
-  LcgNoise noise;
-  std::vector<float> in[2] = {std::vector<float>(kMaxFrames), std::vector<float>(kMaxFrames)};
-  std::vector<float> out[2] = {in[0], in[0]};
-  std::vector<float> vstOut[2] = {in[0], in[0]};
 };
 
 std::string ascii(const TChar* text) {
@@ -226,19 +194,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   IPluginFactory* factory = module.getFactory();
-  struct Run {
-    double rate, secondRate;
-    bool inPlace;
-  };
+  using session::Run;
   int differing = 0;
   for (const Run& run :
        {Run{44100.0, 96000.0, false}, Run{96000.0, 44100.0, true}, Run{48000.0, 22050.0, true}}) {
-    Session session(factory, vstEntry, log);
-    const int blocks = session.run(run.rate, run.secondRate, run.inPlace);
-    std::printf("%g Hz then %g Hz, %s: %d of %d blocks differ from the VST module\n", run.rate,
-                run.secondRate, run.inPlace ? "in place" : "separate buffers", blocks,
-                kBlocksPerSession);
-    differing += blocks;
+    differing += Session(factory, vstEntry, log).run(run);
   }
   factory->release();
   std::fclose(log);
