@@ -9,8 +9,6 @@
 #include <thread>
 
 #include "clap_host.h"
-#include "effect_record.h"
-#include "interface_numbers.h"
 #include "module_loader.h"
 #include "noise_block.h"
 
@@ -219,12 +217,7 @@ TEST(Clap, StateRoundTripsExactlyIntoAFreshInstance) {
   saved.params->flush(saved.plugin, changes.input(), nullptr);
   MemoryStream stream;  // one byte a call
   ASSERT_TRUE(saved.state->save(saved.plugin, &stream.output));
-  // "QR47", version 1, the host values as little-endian floats.
-  const std::vector<std::uint8_t> expected = {'Q',  'R',  '4',  '7',  1,    0,    0,    0,
-                                              0x00, 0x00, 0x00, 0x3F, 0x00, 0x00, 0x80, 0x3E,
-                                              0x00, 0x00, 0x40, 0x3F, 0x00, 0x00, 0x80, 0x3F,
-                                              0x00, 0x00, 0x00, 0x3F, 0xCD, 0xCC, 0xCC, 0x3D};
-  EXPECT_EQ(stream.bytes, expected);
+  EXPECT_EQ(stream.bytes, kSavedState);
 
   Instance restored(entry(), &host.host);
   stream.chunk = 3;
@@ -240,7 +233,7 @@ TEST(Clap, StateRoundTripsExactlyIntoAFreshInstance) {
 
   // A VST host's Pole Number of exactly 0.5 is four poles already.
   MemoryStream halfway;
-  halfway.bytes = expected;
+  halfway.bytes = kSavedState;
   halfway.bytes[23] = 0x3F, halfway.bytes[22] = 0x00;
   Instance fromVst(entry(), &host.host);
   ASSERT_TRUE(fromVst.state->load(fromVst.plugin, &halfway.input));
@@ -253,28 +246,11 @@ TEST(Clap, StatesNotOfThisFormatAreRefusedAndChangeNothing) {
   MemoryStream good;
   good.chunk = 64;
   ASSERT_TRUE(source.state->save(source.plugin, &good.output));
-  auto altered = [&](std::size_t at, std::uint8_t byte) {
-    std::vector<std::uint8_t> bytes = good.bytes;
-    bytes[at] = byte;
-    return bytes;
-  };
-  std::vector<std::uint8_t> longer = good.bytes;
-  longer.push_back(0);
-  const std::vector<std::vector<std::uint8_t>> refused = {
-      {},
-      std::vector<std::uint8_t>(good.bytes.begin(), good.bytes.end() - 1),  // short
-      longer,
-      altered(0, 'q'),    // another format
-      altered(4, 2),      // another version
-      altered(11, 0x7F),  // a NaN
-      altered(11, 0x40),  // Cutoff 2.0, outside the range
-      std::vector<std::uint8_t>(32, 0xA5),
-  };
   Instance plugin(entry(), &host.host);
   activate(plugin);
   EventList none;
   const std::vector<float> before = outputOf(plugin, none);
-  for (const auto& bytes : refused) {
+  for (const auto& bytes : refusedStates(good.bytes)) {
     MemoryStream stream;
     stream.bytes = bytes;
     stream.chunk = 5;
@@ -294,10 +270,8 @@ TEST(Clap, StatesNotOfThisFormatAreRefusedAndChangeNothing) {
 
 // The tail is the VST module's answer, but 0 where the filter is silent; no latency.
 TEST(Clap, TailAndLatencyAsTheFilterHasThem) {
-  void* vstModule = nullptr;
   qr47::ModuleMain vstEntry = loadEntry(QR47_MODULE_PATH);
   ASSERT_NE(vstEntry, nullptr);
-  (void)vstModule;
   struct Setting {
     double cutoff, q, type, poles, lp, boost;
   };

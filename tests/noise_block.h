@@ -1,7 +1,9 @@
-// A block of stereo noise, the same on every platform, and the buffers to process it into.
+// What the CLAP and VST 3 tests share: a block of stereo noise, the same on every platform, and
+// the buffers to process it into; a saved state and states that every interface must refuse.
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 struct NoiseBlock {
@@ -28,3 +30,22 @@ struct NoiseBlock {
   float* in[2] = {in0.data(), in1.data()};
   float* out[2] = {out0.data(), out1.data()};
 };
+
+// The state of the host values 0.5, 0.25, 0.75, 1, 0.5 and 0.1: "QR47", version 1, the values as
+// little-endian floats.
+inline const std::vector<std::uint8_t> kSavedState = {
+    'Q',  'R',  '4',  '7',  1,    0,    0,    0,    0x00, 0x00, 0x00, 0x3F, 0x00, 0x00, 0x80, 0x3E,
+    0x00, 0x00, 0x40, 0x3F, 0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0x3F, 0xCD, 0xCC, 0xCC, 0x3D};
+
+// A good state made short or long, of another format or version, with a NaN or Cutoff 2.0
+// (outside the range); no bytes, and noise.
+inline std::vector<std::vector<std::uint8_t>> refusedStates(const std::vector<std::uint8_t>& good) {
+  std::vector<std::vector<std::uint8_t>> states = {
+      {}, {good.begin(), good.end() - 1}, good, std::vector<std::uint8_t>(32, 0xA5)};
+  states[2].push_back(0);
+  for (const auto& [at, byte] : {std::pair<int, int>{0, 'q'}, {4, 2}, {11, 0x7F}, {11, 0x40}}) {
+    states.push_back(good);
+    states.back()[at] = static_cast<std::uint8_t>(byte);
+  }
+  return states;
+}
