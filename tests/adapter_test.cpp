@@ -10,8 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "effect_record.h"
-#include "interface_numbers.h"
+#include "module_loader.h"
 
 namespace {
 
@@ -30,11 +29,6 @@ const Setting kSettings[] = {
     {{900, 30, 2, 2, 100, 0}, {0.33333f, 0.3f, 0.5f, 0.0f, 1.0f, 0.125f}},
 };
 
-std::intptr_t host(qr47::EffectRecord*, std::int32_t request, std::int32_t, std::intptr_t, void*,
-                   float) {
-  return request == request::kHostVersion ? 2400 : 0;
-}
-
 struct Signal {
   std::vector<float> in0 = std::vector<float>(kFrames), in1 = in0, out0 = in0, out1 = in0;
   explicit Signal(unsigned seed) {
@@ -46,9 +40,7 @@ struct Signal {
 
 // The VST module's output for each setting in turn, one block each.
 std::vector<float> vstOutput() {
-  void* module = dlopen(QR47_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-  auto entry = reinterpret_cast<qr47::ModuleMain>(dlsym(module, "VSTPluginMain"));
-  qr47::EffectRecord* r = entry(host);
+  qr47::EffectRecord* r = loadEntry(QR47_MODULE_PATH)(answerHostVersion);
   r->dispatchEntry(r, opcode::kSampleRate, 0, 0, nullptr, 44100.0f);
   r->dispatchEntry(r, opcode::kSuspendResume, 0, 1, nullptr, 0.0f);
   std::vector<float> all;
@@ -63,7 +55,6 @@ std::vector<float> vstOutput() {
     all.insert(all.end(), s.out1.begin(), s.out1.end());
   }
   r->dispatchEntry(r, opcode::kClose, 0, 0, nullptr, 0.0f);
-  dlclose(module);
   return all;
 }
 
