@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "interface_numbers.h"
@@ -20,11 +21,12 @@ namespace {
 
 using qr47::EffectRecord;
 
-// The longest text each command may write, terminator included.
-constexpr std::size_t kNameBytes = 16;
-constexpr std::size_t kUnitBytes = 9;
-constexpr std::size_t kValueTextBytes = 40;  // a whole number of a value far outside 0 .. 1
-constexpr std::size_t kProgramNameBytes = 24;
+// The longest text each command may write, terminator included (a value's text: the whole number
+// of a value far outside 0 .. 1).
+constexpr std::pair<std::int32_t, std::size_t> kTextBytes[] = {
+    {opcode::kProgramName, 24},   {opcode::kParameterUnit, 9},       {opcode::kParameterText, 40},
+    {opcode::kParameterName, 16}, {opcode::kProgramNameIndexed, 24}, {opcode::kEffectName, 32},
+    {opcode::kVendorString, 64},  {opcode::kProductString, 64}};
 constexpr int kLargestBlock = 4096;
 constexpr int kMostInstances = 4;
 
@@ -79,29 +81,8 @@ void command(EffectRecord*& r, FuzzedDataProvider& data) {
   const auto value = data.ConsumeIntegral<std::intptr_t>();
   const float opt = interestingFloat(data);
   std::size_t bytes = 0;
+  for (const auto& [op, size] : kTextBytes) bytes = op == opcode ? size : bytes;
   switch (opcode) {
-    case opcode::kProgramName:
-      bytes = kProgramNameBytes;
-      break;
-    case opcode::kParameterUnit:
-      bytes = kUnitBytes;
-      break;
-    case opcode::kParameterText:
-      bytes = kValueTextBytes;
-      break;
-    case opcode::kParameterName:
-      bytes = kNameBytes;
-      break;
-    case opcode::kProgramNameIndexed:
-      bytes = 24;
-      break;
-    case opcode::kEffectName:
-      bytes = 32;
-      break;
-    case opcode::kVendorString:
-    case opcode::kProductString:
-      bytes = 64;
-      break;
     case opcode::kCanDo:
     case opcode::kRenameProgram: {
       const std::string name = data.ConsumeRandomLengthString(64);
