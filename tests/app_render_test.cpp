@@ -333,6 +333,8 @@ TEST_F(Tool, BadInvocationsAreRefusedAndLeaveNothing) {
   writeFile(folder + "three.wav", three);
   ASSERT_EQ(mkdir((folder + "sub").c_str(), 0755), 0);
   ASSERT_EQ(symlink("/dev/full", (folder + "full.svg").c_str()), 0);
+  writeFile(folder + "long.wav", noise(441000, 44100));
+  std::ofstream(folder + "old.wav") << "old";
   const std::string before = listing();
   const std::string in = folder + "in.wav ";
   const std::string out = folder + "out.wav";
@@ -347,6 +349,8 @@ TEST_F(Tool, BadInvocationsAreRefusedAndLeaveNothing) {
       {"render " + in + "/dev/full --type au", 1, "cannot write /dev/full"},
       // A write that fails midway, past a file size limit, stops every thread.
       {"render " + in + out + " --tail 10", 1, "cannot write", "trap '' XFSZ; ulimit -f 100; "},
+      {"-q render " + folder + "long.wav " + folder + "old.wav", 1,
+       "cannot write " + folder + "old.wav", "trap '' XFSZ; ulimit -f 256; timeout 20 "},
       {"render " + folder + "three.wav " + out, 2, "3 channels"},
       {"render " + in + folder + "no/such/out.wav", 2, "no folder"},
       {"render " + in + folder + "sub", 2, "is a folder"},
@@ -358,8 +362,6 @@ TEST_F(Tool, BadInvocationsAreRefusedAndLeaveNothing) {
       {"render " + in + out + " --set cutoff=loud", 2, "loud"},
       {"render " + in + out + " --set type=sideways", 2, "sideways"},
       {"render " + in + out + " --set poles=3", 2, "2 or 4"},
-      {"render " + in + out + " --set boost=1e30", 2, "outside"},
-      {"render " + in + out + " --set q=1e40", 2, "outside"},
       {"render " + in + out + " --set cutoff=-0.5", 2, "outside"},
       {"render " + in + out + " --set cutoff=50Hz", 2, "range of 270 Hz to 20000 Hz"},
       {"render " + in + out + " --set q=150%", 2, "range of 1 % to 100 %"},
@@ -397,6 +399,7 @@ TEST_F(Tool, BadInvocationsAreRefusedAndLeaveNothing) {
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
     EXPECT_EQ(listing(), before) << c.arguments;
   }
+  EXPECT_EQ(contents(folder + "old.wav"), "old");
 }
 
 // Where an output goes: devices and FIFOs are written as they are, a symbolic link's target is
@@ -473,20 +476,6 @@ TEST_F(Tool, InterruptsLeaveTheOldOutput) {
     EXPECT_EQ(listing(), "in.wav\nout.wav\n");
     EXPECT_EQ(contents(out), "old");
   }
-}
-
-// A write refused mid-render (here a file size limit) stops all three threads: exit 1, the
-// reason, the temporary file gone and the old output as it was; never a hang.
-TEST_F(Tool, AFailedWriteStopsTheRender) {
-  writeFile(folder + "in.wav", noise(441000, 44100));
-  std::ofstream(folder + "out.wav") << "old";
-  std::string errors;
-  EXPECT_EQ(run("-q render " + folder + "in.wav " + folder + "out.wav", &errors,
-                "trap '' XFSZ; ulimit -f 256; timeout 20 "),
-            1);
-  EXPECT_NE(errors.find("cannot write " + folder + "out.wav"), std::string::npos) << errors;
-  EXPECT_EQ(listing(), "in.wav\nout.wav\n");
-  EXPECT_EQ(contents(folder + "out.wav"), "old");
 }
 
 // An output that cannot be put in place at the end (here a folder now stands at its name) is
