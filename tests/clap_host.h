@@ -1,8 +1,7 @@
-// What the CLAP test hosts share: the module's entry found as a host finds it (dlopen, or
-// LoadLibrary on Windows), a host that offers the params extension and notes every call the
-// plug-in makes of it off the main thread, event lists, and streams that move a few bytes at a
-// time. Ids and flags are written here as the interface publishes them, not taken from the
-// plug-in's own declarations.
+// What the CLAP test hosts share: the module's entry found as a host finds it, a host that offers
+// the params extension and notes every call the plug-in makes of it off the main thread, event
+// lists, and streams that move a few bytes at a time. Ids and flags are written here as the
+// interface publishes them, not taken from the plug-in's own declarations.
 #pragma once
 
 #include <atomic>
@@ -12,13 +11,8 @@
 #include <thread>
 #include <vector>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 #include "clap_api.h"
+#include "module_loader.h"
 
 namespace clap_test {
 
@@ -27,15 +21,7 @@ using namespace qr47::clap;
 constexpr char kQr47Id[] = "org.qr47.filter";
 
 inline const PluginEntry* loadClapEntry(const char* path) {
-#if defined(_WIN32)
-  HMODULE module = LoadLibraryA(path);
-  if (!module) return nullptr;
-  return reinterpret_cast<const PluginEntry*>(GetProcAddress(module, "clap_entry"));
-#else
-  void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-  if (!module) return nullptr;
-  return static_cast<const PluginEntry*>(dlsym(module, "clap_entry"));
-#endif
+  return static_cast<const PluginEntry*>(loadSymbol(path, "clap_entry"));
 }
 
 class TestHost {

@@ -18,17 +18,22 @@ inline std::intptr_t answerHostVersion(qr47::EffectRecord*, std::int32_t request
   return request == request::kHostVersion ? 2400 : 0;
 }
 
-// The module's entry, or null when it cannot be loaded.
-inline qr47::ModuleMain loadEntry(const char* path) {
+// A symbol of a library loaded as a host loads it, or null.
+inline void* loadSymbol(const char* path, const char* name) {
 #if defined(_WIN32)
   HMODULE module = LoadLibraryA(path);
-  if (!module) return nullptr;
-  void* symbol = reinterpret_cast<void*>(GetProcAddress(module, "VSTPluginMain"));
-  if (!symbol) symbol = reinterpret_cast<void*>(GetProcAddress(module, "main"));
-  return reinterpret_cast<qr47::ModuleMain>(symbol);
+  return module ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
 #else
-  void* module = dlopen(path, RTLD_NOW);
-  if (!module) return nullptr;
-  return reinterpret_cast<qr47::ModuleMain>(dlsym(module, "VSTPluginMain"));
+  void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  return module ? dlsym(module, name) : nullptr;
 #endif
+}
+
+// The module's entry, or null when it cannot be loaded.
+inline qr47::ModuleMain loadEntry(const char* path) {
+  void* symbol = loadSymbol(path, "VSTPluginMain");
+#if defined(_WIN32)
+  if (!symbol) symbol = loadSymbol(path, "main");
+#endif
+  return reinterpret_cast<qr47::ModuleMain>(symbol);
 }
