@@ -25,11 +25,7 @@ class BareEffect : public EffectBase {
 TEST(EffectBase, ConstructorFillsTheRecord) {
   BareEffect effect;
   const EffectRecord& record = *effect.getRecord();
-  const auto* bytes = reinterpret_cast<const unsigned char*>(&record);
-  EXPECT_EQ(bytes[0], 0x50);
-  EXPECT_EQ(bytes[1], 0x74);
-  EXPECT_EQ(bytes[2], 0x73);
-  EXPECT_EQ(bytes[3], 0x56);
+  EXPECT_EQ(std::memcmp(&record, "PtsV", 4), 0);
   EXPECT_EQ(record.programCount, 4);
   EXPECT_EQ(record.parameterCount, 3);
   EXPECT_EQ(record.inputCount, 1);
@@ -46,11 +42,6 @@ TEST(EffectBase, ConstructorFillsTheRecord) {
   EXPECT_EQ(record.uniqueId, 0x4E6F4566);
   EXPECT_EQ(record.version, 1);
   for (unsigned char tail : record.reservedTail) EXPECT_EQ(tail, 0);
-  EXPECT_NE(record.dispatchEntry, nullptr);
-  EXPECT_NE(record.processAddEntry, nullptr);
-  EXPECT_NE(record.processReplaceEntry, nullptr);
-  EXPECT_NE(record.setParameterEntry, nullptr);
-  EXPECT_NE(record.getParameterEntry, nullptr);
 }
 
 TEST(EffectBase, DefaultsOfABareEffect) {
@@ -161,14 +152,6 @@ TEST(EntryFunctions, CloseCallsCloseThenDestroysAndAnswersOne) {
   EXPECT_EQ(record->dispatchEntry(record, opcode::kClose, 0, 0, nullptr, 0.0f), 1);
 }
 
-}  // namespace
-}  // namespace qr47
-
-namespace qr47 {
-namespace {
-
-// The record's offsets on both kinds of platform as the interface gives them, so that a wrong
-// number for the other platform fails here too, not only in its own build.
 // Texts are cut to the host's room, terminated within it, and nothing past it is touched.
 TEST(TextCopy, CutToTheRoomAndEndedWithinIt) {
   struct Case {
@@ -186,6 +169,8 @@ TEST(TextCopy, CutToTheRoomAndEndedWithinIt) {
   }
 }
 
+// The record's offsets on both kinds of platform as the interface gives them, so that a wrong
+// number for the other platform fails here too, not only in its own build.
 TEST(RecordLayout, OffsetsOfBothPointerWidths) {
   struct Case {
     const RecordLayout& layout;
