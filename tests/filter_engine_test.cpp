@@ -16,11 +16,12 @@ bool sameBits(float a, float b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// A stereo block of noise within [-level, level] and the buffers to process it into.
+// A stereo block of noise within [-level, level] and the buffers to process it into. A copy has
+// buffers of its own.
 struct Block {
   std::vector<float> in0, in1, out0, out1;
-  float* inputs[2];
-  float* outputs[2];
+  float* inputs[2] = {in0.data(), in1.data()};
+  float* outputs[2] = {out0.data(), out1.data()};
 
   Block(int frames, std::mt19937& random, float level = 1.0f)
       : in0(frames), in1(frames), out0(frames), out1(frames) {
@@ -29,11 +30,8 @@ struct Block {
       in0[i] = noise(random) * level;
       in1[i] = noise(random) * level;
     }
-    inputs[0] = in0.data();
-    inputs[1] = in1.data();
-    outputs[0] = out0.data();
-    outputs[1] = out1.data();
   }
+  Block(const Block& o) : in0(o.in0), in1(o.in1), out0(o.out0), out1(o.out1) {}
   int frames() const { return static_cast<int>(in0.size()); }
   float peak() const {
     float peak = 0.0f;
@@ -128,8 +126,6 @@ TEST(FilterEngine, ProgramSelectionSoundsLikeTheSameSettingsSetByHand) {
   for (int i : {5, 3, 2, 4, 1, 0}) byHand.setParameter(i, values[i]);
   std::mt19937 random(6);
   Block a(300, random), b = a;
-  b.inputs[0] = b.in0.data(), b.inputs[1] = b.in1.data();
-  b.outputs[0] = b.out0.data(), b.outputs[1] = b.out1.data();
   byProgram.processReplace(a.inputs, a.outputs, a.frames());
   byHand.processReplace(b.inputs, b.outputs, b.frames());
   EXPECT_EQ(a.out0, b.out0);
@@ -166,7 +162,6 @@ TEST(FilterEngine, ClearingResetsTheSectionsButNotTheLowpass) {
     used.processReplace(first.inputs, first.outputs, first.frames());
     used.clearSections();
     Block after(64, random), reference = after;
-    reference.outputs[0] = reference.out0.data(), reference.outputs[1] = reference.out1.data();
     used.processReplace(after.inputs, after.outputs, after.frames());
     fresh.processReplace(after.inputs, reference.outputs, after.frames());
     EXPECT_EQ(after.out0 == reference.out0, lp == 0.0f) << lp;
@@ -234,8 +229,6 @@ TEST(FilterEngine, ABadSampleInOneChannelLeavesTheOtherAlone) {
           }
         }
         Block bad = in;
-        bad.inputs[0] = bad.in0.data(), bad.inputs[1] = bad.in1.data();
-        bad.outputs[0] = bad.out0.data(), bad.outputs[1] = bad.out1.data();
         if (block % 7 == 5) {
           (channel == 0 ? bad.in0 : bad.in1)[random() % in.frames()] = poisons[block % 4];
         }
@@ -333,8 +326,6 @@ TEST(FilterEngine, OutputScalesWithTheInputExactly) {
       Block in(1 + block % 97, random, 4.0f);
       Block big = in;
       for (int i = 0; i < in.frames(); ++i) big.in0[i] *= scale, big.in1[i] *= scale;
-      big.inputs[0] = big.in0.data(), big.inputs[1] = big.in1.data();
-      big.outputs[0] = big.out0.data(), big.outputs[1] = big.out1.data();
       plain.processReplace(in.inputs, in.outputs, in.frames());
       scaled.processReplace(big.inputs, big.outputs, big.frames());
       for (int i = 0; i < in.frames(); ++i) {
