@@ -13,7 +13,6 @@
 // the 32-bit generator's noise in [-1, 1], left and right in turn; zF and tF process F frames as
 // xF does with the left input silent, or scaled by 2^-124 to the edge of the subnormal numbers,
 // while the right one plays on.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -23,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "effect_record.h"
 #include "lcg_noise.h"
+#include "module_loader.h"
 
 namespace qr47 {
 namespace {
@@ -57,10 +56,6 @@ const GoldenSession kSessions[] = {
 };
 // clang-format on
 
-std::intptr_t host(EffectRecord*, std::int32_t request, std::int32_t, std::intptr_t, void*, float) {
-  return request == 1 ? 2400 : 0;  // the host's version
-}
-
 class Digest {
  public:
   void add(const std::vector<float>& samples) {
@@ -75,7 +70,7 @@ class Digest {
 constexpr float kEdgeOfSubnormals = 0x1p-124f;
 
 std::uint64_t run(ModuleMain entry, const char* steps) {
-  EffectRecord* r = entry(host);
+  EffectRecord* r = entry(answerHostVersion);
   LcgNoise noise;
   Digest digest;
   std::istringstream tokens(steps);
@@ -119,15 +114,12 @@ std::uint64_t run(ModuleMain entry, const char* steps) {
 }
 
 TEST(Golden, SessionsThroughTheModule) {
-  void* module = dlopen(QR47_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(module, nullptr) << dlerror();
-  auto entry = reinterpret_cast<ModuleMain>(dlsym(module, "VSTPluginMain"));
+  const ModuleMain entry = loadEntry(QR47_MODULE_PATH);
   ASSERT_NE(entry, nullptr);
   for (const GoldenSession& session : kSessions) {
     EXPECT_EQ(run(entry, session.steps), session.digest)
         << session.name << ": 0x" << std::hex << run(entry, session.steps);
   }
-  dlclose(module);
 }
 
 }  // namespace

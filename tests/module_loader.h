@@ -1,5 +1,6 @@
-// What the test hosts share: a host callback that answers only the host version, and the module's
-// entry found as a host finds it (dlopen, or LoadLibrary on Windows).
+// What the test hosts share: a host callback that answers only the host version, a command sent
+// through a record, and a module's symbols found as a host finds them (dlopen, or LoadLibrary on
+// Windows).
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,11 @@
 inline std::intptr_t answerHostVersion(qr47::EffectRecord*, std::int32_t request, std::int32_t,
                                        std::intptr_t, void*, float) {
   return request == request::kHostVersion ? 2400 : 0;
+}
+
+inline std::intptr_t dispatch(qr47::EffectRecord* r, std::int32_t opcode, std::int32_t index = 0,
+                              std::intptr_t value = 0, void* pointer = nullptr, float opt = 0.0f) {
+  return r->dispatchEntry(r, opcode, index, value, pointer, opt);
 }
 
 // A symbol of a library loaded as a host loads it, or null.

@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "effect_record.h"
-#include "interface_numbers.h"
+#include "module_loader.h"
 
 namespace qr47 {
 namespace {
@@ -44,11 +43,6 @@ class LoadedModule : public ::testing::Test {
   void close(EffectRecord* record) {
     EXPECT_EQ(dispatch(record, opcode::kClose), 1);
     open.erase(std::remove(open.begin(), open.end(), record), open.end());
-  }
-  static std::intptr_t dispatch(EffectRecord* record, std::int32_t opcode, std::int32_t index = 0,
-                                std::intptr_t value = 0, void* pointer = nullptr,
-                                float opt = 0.0f) {
-    return record->dispatchEntry(record, opcode, index, value, pointer, opt);
   }
   static std::string text(EffectRecord* record, std::int32_t opcode, std::int32_t index = 0) {
     char buffer[64] = {};
@@ -136,6 +130,18 @@ TEST_F(LoadedModule, CommandsTextsAndPrograms) {
   EXPECT_EQ(dispatch(record, opcode::kCurrentProgram), 7);
 }
 
+// A text question asked with a buffer guarded beyond the room the host states.
+std::string guardedText(EffectRecord* r, std::int32_t opcode, std::int32_t index, std::size_t room,
+                        std::intptr_t* result) {
+  char buffer[128];
+  std::memset(buffer, '#', sizeof buffer);
+  *result = r->dispatchEntry(r, opcode, index, 0, buffer, 0.0f);
+  for (std::size_t i = room; i < sizeof buffer; ++i) EXPECT_EQ(buffer[i], '#') << opcode;
+  if (buffer[0] == '#') return "untouched";
+  EXPECT_NE(std::memchr(buffer, '\0', room), nullptr) << opcode;
+  return std::string(buffer, strnlen(buffer, room));
+}
+
 // Texts read through the dispatcher after each change, with a check that nothing is written past
 // the longest text each command may write: 16 bytes for a name, 9 for a unit, 24 for a program
 // name and 40 for a value text of a value far outside 0 .. 1. Values that are not finite are
@@ -177,12 +183,9 @@ TEST_F(LoadedModule, TextsThroughTheDispatcher) {
   };
   EffectRecord* record = create();
   ASSERT_NE(record, nullptr);
-  auto guarded = [&](std::int32_t opcode, std::int32_t index, std::size_t mayWrite) {
-    char buffer[64];
-    std::memset(buffer, '#', sizeof buffer);
-    dispatch(record, opcode, index, 0, buffer);
-    for (std::size_t i = mayWrite; i < sizeof buffer; ++i) EXPECT_EQ(buffer[i], '#') << opcode;
-    return std::string(buffer, strnlen(buffer, mayWrite));
+  std::intptr_t result;
+  auto guarded = [&](std::int32_t opcode, std::int32_t index, std::size_t room) {
+    return guardedText(record, opcode, index, room, &result);
   };
   for (const Case& c : cases) {
     record->setParameterEntry(record, c.index, c.value);
@@ -258,24 +261,6 @@ TEST_F(LoadedModule, ManyCreateAndCloseCycles) {
     ASSERT_NE(record, nullptr);
     close(record);
   }
-}
-
-}  // namespace
-}  // namespace qr47
-
-namespace qr47 {
-namespace {
-
-// A text question asked with a buffer guarded beyond the room the host states.
-std::string guardedText(EffectRecord* r, std::int32_t opcode, std::int32_t index, std::size_t room,
-                        std::intptr_t* result) {
-  char buffer[128];
-  std::memset(buffer, '#', sizeof buffer);
-  *result = r->dispatchEntry(r, opcode, index, 0, buffer, 0.0f);
-  for (std::size_t i = room; i < sizeof buffer; ++i) EXPECT_EQ(buffer[i], '#') << opcode;
-  if (buffer[0] == '#') return "untouched";
-  EXPECT_NE(std::memchr(buffer, '\0', room), nullptr) << opcode;
-  return std::string(buffer, strnlen(buffer, room));
 }
 
 // The questions hosts ask beyond the first 25 commands, as an independent host asks them.

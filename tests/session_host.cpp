@@ -30,11 +30,6 @@ class Log {
   std::FILE* file_;
 };
 
-std::intptr_t dispatch(EffectRecord* r, std::int32_t opcode, std::int32_t index = 0,
-                       std::intptr_t value = 0, void* pointer = nullptr, float opt = 0.0f) {
-  return r->dispatchEntry(r, opcode, index, value, pointer, opt);
-}
-
 void logTexts(EffectRecord* r, Log& log) {
   char buffer[64];
   for (std::int32_t index = 0; index < r->parameterCount; ++index) {

@@ -1,6 +1,5 @@
 // Validator-style stress: many live instances of the built module, created and closed in turn,
 // every host operation called in random order between processing calls.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -9,20 +8,10 @@
 #include <random>
 #include <vector>
 
-#include "effect_record.h"
-#include "interface_numbers.h"
+#include "module_loader.h"
 
 namespace qr47 {
 namespace {
-
-std::intptr_t host(EffectRecord*, std::int32_t request, std::int32_t, std::intptr_t, void*, float) {
-  return request == request::kHostVersion ? 2400 : 0;
-}
-
-std::intptr_t dispatch(EffectRecord* r, std::int32_t opcode, std::int32_t index = 0,
-                       std::intptr_t value = 0, void* pointer = nullptr, float opt = 0.0f) {
-  return r->dispatchEntry(r, opcode, index, value, pointer, opt);
-}
 
 TEST(Stress, ManyInstancesAndEveryOperationInRandomOrder) {
   void* module = dlopen(QR47_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -38,7 +27,7 @@ TEST(Stress, ManyInstancesAndEveryOperationInRandomOrder) {
   std::uniform_real_distribution<float> audio(-1.0f, 1.0f);
 
   std::vector<EffectRecord*> live;
-  for (int i = 0; i < 64; ++i) live.push_back(entry(host));
+  for (int i = 0; i < 64; ++i) live.push_back(entry(answerHostVersion));
   std::vector<float> in0(2048), in1(2048), out0(2048), out1(2048);
   float* inputs[] = {in0.data(), in1.data()};
   float* outputs[] = {out0.data(), out1.data()};
@@ -75,7 +64,7 @@ TEST(Stress, ManyInstancesAndEveryOperationInRandomOrder) {
       }
       case 7:  // close and replace with a new instance
         EXPECT_EQ(dispatch(r, opcode::kClose), 1);
-        r = entry(host);
+        r = entry(answerHostVersion);
         ASSERT_NE(r, nullptr);
         break;
       default: {
