@@ -1,6 +1,7 @@
 // What the session hosts of the interfaces with changes at their samples (CLAP, VST 3) share: the
 // same random numbers on every platform, random parameter changes with the VST host values they
-// stand for, and the VST module driven with them, its block split at each change.
+// stand for, the VST module driven with them, its block split at each change, and the session's
+// loop of blocks whose output is logged and compared with the VST module's bit for bit.
 #pragma once
 
 #include <algorithm>
@@ -133,8 +134,8 @@ class Blocks {
   Blocks(qr47::ModuleMain entry, std::FILE* file) : vst(entry), log(file) {}
   virtual ~Blocks() = default;
 
-  // The plug-in started at one rate and halfway at another, with something else every 97 blocks;
-  // the number of blocks that differ, printed and returned.
+  // The plug-in started at one rate and halfway at another, with the host's interlude (a reset,
+  // or changes alone) every 97 blocks; the number of blocks that differ, printed and returned.
   int run(const Run& run) {
     start(run.rate);
     int differing = 0;
