@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -81,7 +82,7 @@ struct SettingsOptions {
 
   void addTo(CLI::App* command) {
     command->add_option("--program", program, "Select program N before rendering")
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::Range(0, std::numeric_limits<int>::max()));
     command
         ->add_option("--set", settings,
                      "Set a parameter: PARAM=VALUE, PARAM an index or a name (cutoff, q, type, "

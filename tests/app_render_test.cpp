@@ -373,6 +373,8 @@ TEST_F(Tool, BadInvocationsAreRefusedAndLeaveNothing) {
       {"render " + in + out + " --automate cutoff=0:0.1,oops", 2, "oops"},
       {"render " + in + out + " --automate cutoff=2:0.1,1:0.5", 2, "backwards"},
       {"render " + in + out + " --program 16", 2, "no program 16: the plug-in has 16 (0 to 15)"},
+      {"render " + in + out + " --program -1", 2,
+       "--program: Value -1 not in range 0 to 2147483647"},
       {"render " + in + out + " --block 0", 2, "block size 0"},
       {"render " + in + out + " --block 65537", 2, "block size 65537"},
       {"render " + in + out + " --format 12-bit", 2, "12-bit"},
