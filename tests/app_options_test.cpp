@@ -68,6 +68,7 @@ TEST(ParameterNames, ValuesWordsAndNumbers) {
       {"boost=1", 5, 1.0f},
       {"lp=.5", 4, 0.5f},
       {"q=0", 1, 0.0f},
+      {"q=1.00000001", 1, 1.0f},  // 1 once a float, as the host value is
       // In the units the filter shows: the host values the LV2 plug-in's controls give.
       {"cutoff=20000Hz", 0, 1.0f},
       {"cutoff=20 kHz", 0, 1.0f},
