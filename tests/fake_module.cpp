@@ -1,8 +1,8 @@
 // A module that is not the filter, in one of five ways chosen at build time: three that a host
 // must turn away, and a stereo pass-through whose replacing call copies its input and whose
 // accumulating call adds the input negated, so that a file shows which call made it. The crossed
-// pass-through has four channels and copies each input to its pair's other output, as a plug-in
-// that mixes channels would; a stereo host feeds the last two silence and reads them into scratch.
+// pass-through copies each input to the other output, as a plug-in that mixes channels would, and
+// to two more outputs, which a stereo host must give room of its own.
 #include <cstring>
 
 #include "effect_record.h"
@@ -23,7 +23,7 @@ std::intptr_t dispatch(qr47::EffectRecord*, std::int32_t opcode, std::int32_t, s
 // Silence for a call longer than the block size the host gave: hosts must say it first.
 void copy(qr47::EffectRecord*, float** inputs, float** outputs, std::int32_t frames) {
   for (int c = 0; c < record.outputCount; ++c) {
-    std::memcpy(outputs[c], inputs[QR47_FAKE_FAULT == kCrossed ? c ^ 1 : c],
+    std::memcpy(outputs[c], inputs[QR47_FAKE_FAULT == kCrossed ? (c + 1) % 2 : c],
                 sizeof(float) * frames);
     if (frames > blockSize) std::memset(outputs[c], 0, sizeof(float) * frames);
   }
@@ -46,7 +46,8 @@ extern "C" __attribute__((visibility("default"))) qr47::EffectRecord* VSTPluginM
   record.inputCount = 1;
   record.outputCount = 1;
   if (QR47_FAKE_FAULT == kPassThrough || QR47_FAKE_FAULT == kCrossed) {
-    record.inputCount = record.outputCount = QR47_FAKE_FAULT == kCrossed ? 4 : 2;
+    record.inputCount = 2;
+    record.outputCount = QR47_FAKE_FAULT == kCrossed ? 4 : 2;
     record.flags = 16;  // can replace
     record.processReplaceEntry = copy;
     record.processAddEntry = addNegated;
