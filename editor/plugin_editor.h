@@ -1,0 +1,76 @@
+// The editor as a plug-in adapter holds it: a connection to the X11 display made when the host
+// asks for an editor, a child window of the host's window once the host hands one over, and the
+// editor's view painted in it. It starts no thread and has no timer of its own: the adapter calls
+// `handleEvents` when the connection's file descriptor is readable and `idle` from the host's
+// timer (about 30 times a second), both on the host's main thread.
+//
+// Sizes are in physical pixels, as X11 and the hosts count them; the layout works in logical
+// pixels, the physical ones divided by the scale (2 on a HiDPI screen).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "parameter_access.h"
+
+namespace qr47 {
+
+class EditorView;
+class X11Window;
+
+// The editor's logical size: the one it opens at, and the limits of resizing.
+constexpr std::uint32_t kEditorWidth = 640;
+constexpr std::uint32_t kEditorHeight = 400;
+constexpr std::uint32_t kEditorMinWidth = 480;
+constexpr std::uint32_t kEditorMinHeight = 300;
+constexpr std::uint32_t kEditorMaxWidth = 1600;
+constexpr std::uint32_t kEditorMaxHeight = 1000;
+// The scales the editor draws at; others are taken at these ends.
+constexpr double kEditorMinScale = 1.0;
+constexpr double kEditorMaxScale = 4.0;
+// How often the adapters call `idle`, in milliseconds: one frame at 30 frames a second.
+constexpr std::uint32_t kEditorFrameMs = 33;
+
+class PluginEditor {
+ public:
+  // Connects to the display named by DISPLAY; null when there is none or it refuses.
+  static std::unique_ptr<PluginEditor> create(ParameterAccess& access);
+  ~PluginEditor();
+  PluginEditor(const PluginEditor&) = delete;
+  PluginEditor& operator=(const PluginEditor&) = delete;
+
+  // The display connection's file descriptor, for the host's run loop.
+  int fileDescriptor() const;
+
+  // The scale keeps the logical size: the physical size follows it.
+  void setScale(double scale);
+  double scale() const { return scaleFactor; }
+  std::uint32_t width() const;
+  std::uint32_t height() const;
+  // The nearest size within the limits at the current scale.
+  void adjustSize(std::uint32_t* width, std::uint32_t* height) const;
+  // False, changing nothing, for a size outside the limits.
+  bool setSize(std::uint32_t width, std::uint32_t height);
+
+  // Makes the window inside the host's; false when it cannot (an unknown parent, a second call).
+  bool attach(std::uintptr_t parentWindow);
+  void setVisible(bool visible);
+  bool attached() const { return window != nullptr; }
+
+  // The connection is readable: handles what arrived, painting where it must.
+  void handleEvents();
+  // The host's timer: shows what the host changed since the last frame, then as handleEvents.
+  void idle();
+
+ private:
+  PluginEditor(ParameterAccess& access, void* display);
+
+  void* display;  // the connection, an Xlib Display
+  double scaleFactor = kEditorMinScale;
+  double logicalWidth = kEditorWidth;
+  double logicalHeight = kEditorHeight;
+  std::unique_ptr<EditorView> view;
+  std::unique_ptr<X11Window> window;
+};
+
+}  // namespace qr47

@@ -1,0 +1,142 @@
+// What the editor test hosts share: a top-level window of the host's own for the plug-in's editor
+// to live in, as hosts give one, and a pointer moved by the X server's test extension, so that
+// the editor receives the same events a person's mouse gives it. After each event the host's own
+// loop step runs (its file-descriptor and timer callbacks into the plug-in) for a few frames.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <thread>
+#include <vector>
+
+namespace editor_test {
+
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> pixels;
+  bool operator==(const Picture& other) const {
+    return width == other.width && height == other.height && pixels == other.pixels;
+  }
+  bool operator!=(const Picture& other) const { return !(*this == other); }
+};
+
+constexpr int kSettleSteps = 4;
+constexpr auto kSettleStep = std::chrono::milliseconds(12);
+constexpr int kDragSteps = 8;
+constexpr unsigned kLeftButton = 1, kWheelUp = 4, kWheelDown = 5;
+
+class EditorDriver {
+ public:
+  EditorDriver(int width, int height, std::function<void()> pump)
+      : display(XOpenDisplay(nullptr)), width(width), height(height), pump(std::move(pump)) {
+    if (!display) return;
+    int event, error, major, minor;
+    if (!XTestQueryExtension(display, &event, &error, &major, &minor)) return;
+    const int screen = DefaultScreen(display);
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;  // placed where asked, with or without a window manager
+    attributes.event_mask = StructureNotifyMask;
+    top =
+        XCreateWindow(display, RootWindow(display, screen), 0, 0, width, height, 0, CopyFromParent,
+                      InputOutput, CopyFromParent, CWOverrideRedirect | CWEventMask, &attributes);
+    XMapRaised(display, top);
+    XEvent mapped;
+    XWindowEvent(display, top, StructureNotifyMask, &mapped);
+    while (mapped.type != MapNotify) XWindowEvent(display, top, StructureNotifyMask, &mapped);
+    XSync(display, False);
+  }
+  ~EditorDriver() {
+    if (!display) return;
+    if (top) XDestroyWindow(display, top);
+    XCloseDisplay(display);
+  }
+  EditorDriver(const EditorDriver&) = delete;
+  EditorDriver& operator=(const EditorDriver&) = delete;
+
+  bool ok() const { return top != 0; }
+  unsigned long window() const { return top; }
+
+  // The host's loop for a few frames, so that what the server sent has been handled.
+  void settle() {
+    for (int i = 0; i < kSettleSteps; ++i) {
+      XSync(display, False);
+      std::this_thread::sleep_for(kSettleStep);
+      pump();
+    }
+  }
+
+  void moveTo(double x, double y) {
+    XTestFakeMotionEvent(display, DefaultScreen(display), static_cast<int>(std::lround(x)),
+                         static_cast<int>(std::lround(y)), 0);
+    settle();
+  }
+  void button(unsigned which, bool down) {
+    XTestFakeButtonEvent(display, which, down ? True : False, 0);
+    settle();
+  }
+  void shift(bool down) {
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_Shift_L), down ? True : False, 0);
+    settle();
+  }
+
+  void click(double x, double y) {
+    moveTo(x, y);
+    button(kLeftButton, true);
+    button(kLeftButton, false);
+  }
+  void doubleClick(double x, double y) {
+    click(x, y);
+    button(kLeftButton, true);
+    button(kLeftButton, false);
+  }
+  void drag(double x0, double y0, double x1, double y1, bool fine = false) {
+    moveTo(x0, y0);
+    if (fine) shift(true);
+    button(kLeftButton, true);
+    for (int i = 1; i <= kDragSteps; ++i) {
+      moveTo(x0 + (x1 - x0) * i / kDragSteps, y0 + (y1 - y0) * i / kDragSteps);
+    }
+    button(kLeftButton, false);
+    if (fine) shift(false);
+  }
+  void wheel(double x, double y, int steps) {
+    moveTo(x, y);
+    for (int i = 0; i < std::abs(steps); ++i) {
+      button(steps > 0 ? kWheelUp : kWheelDown, true);
+      button(steps > 0 ? kWheelUp : kWheelDown, false);
+    }
+  }
+
+  // What the window shows now, the plug-in's child window included.
+  Picture picture() {
+    settle();
+    Picture picture;
+    XImage* image = XGetImage(display, top, 0, 0, width, height, AllPlanes, ZPixmap);
+    if (!image) return picture;
+    picture.width = width;
+    picture.height = height;
+    picture.pixels.reserve(static_cast<std::size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        picture.pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y)));
+      }
+    }
+    XDestroyImage(image);
+    return picture;
+  }
+
+ private:
+  Display* display;
+  Window top = 0;
+  int width, height;
+  std::function<void()> pump;
+};
+
+}  // namespace editor_test
