@@ -27,6 +27,8 @@ constexpr double kKnobWidthShare = 0.32;  // the largest radius, of a cell's wid
 constexpr double kLowestHz = 20.0;
 constexpr double kHighestHz = 20000.0;
 constexpr double kTopDb = 24.0;
+constexpr double kHighestTopDb = 72.0;
+constexpr double kTopStepDb = 12.0;
 constexpr double kBottomDb = -60.0;
 
 }  // namespace
@@ -82,8 +84,9 @@ double GraphAxes::y(double db) const {
   return area.y + area.height * (topDb - db) / (topDb - bottomDb);
 }
 
-GraphAxes axesFor(const Rect& graph, double sampleRate) {
-  return {graph, kLowestHz, std::min(kHighestHz, sampleRate / 2), kTopDb, kBottomDb};
+GraphAxes axesFor(const Rect& graph, double sampleRate, double peakDb) {
+  const double top = std::clamp(std::ceil(peakDb / kTopStepDb) * kTopStepDb, kTopDb, kHighestTopDb);
+  return {graph, kLowestHz, std::min(kHighestHz, sampleRate / 2), top, kBottomDb};
 }
 
 Rect knobDial(const EditorLayout& layout, std::int32_t knob) {

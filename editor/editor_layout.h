@@ -32,7 +32,8 @@ struct EditorLayout {
 };
 
 // The graph's scales: frequency on a logarithmic axis from 20 Hz to 20 kHz (or the Nyquist
-// frequency, if lower), level in decibels on a linear one.
+// frequency, if lower), level in decibels on a linear one from -60 dB to +24 dB, or higher in
+// steps of 12 dB where the response peaks higher (boost and resonance together reach +50 dB).
 struct GraphAxes {
   Rect area;
   double lowHz, highHz;
@@ -42,7 +43,7 @@ struct GraphAxes {
   double hz(double x) const;
   double y(double db) const;
 };
-GraphAxes axesFor(const Rect& graph, double sampleRate);
+GraphAxes axesFor(const Rect& graph, double sampleRate, double peakDb = 0.0);
 
 // The parameter each knob moves, left to right.
 constexpr std::int32_t kKnobParameters[kKnobCount] = {0, 1, 4, 5};

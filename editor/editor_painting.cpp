@@ -36,6 +36,7 @@ constexpr char kName[] = "QR47";
 constexpr double kTitleSize = 18.0;
 constexpr double kButtonTextSize = 12.0;
 constexpr double kLabelSize = 10.0;
+constexpr double kUnitWidth = 28.0;
 constexpr double kKnobNameSize = 11.0;
 constexpr double kKnobValueSize = 12.0;
 constexpr double kSmallestText = 6.0;
@@ -123,6 +124,12 @@ void paintGrid(cairo_t* cr, const GraphAxes& axes, double width) {
     drawText(cr, text, {left, g.y + g.height, labelWidth, kLabelSize + 2 * kTextPadding},
              kLabelSize, Align::kCentre, kLabelColour);
   }
+  // The units, inside the graph's corners by their axes.
+  const double unitHeight = kLabelSize + 2 * kTextPadding;
+  drawText(cr, "dB", {g.x, g.y, kUnitWidth, unitHeight}, kLabelSize, Align::kLeft, kLabelColour);
+  drawText(cr, "Hz",
+           {g.x + g.width - kUnitWidth, g.y + g.height - unitHeight, kUnitWidth, unitHeight},
+           kLabelSize, Align::kRight, kLabelColour);
   const double labelHeight = kLabelSize + kTextPadding;
   double lastBottom = -1.0;
   for (double db = axes.topDb; db >= axes.bottomDb; db -= kGridDbStep) {
@@ -219,12 +226,23 @@ void paintKnob(cairo_t* cr, const EditorLayout& layout, std::int32_t knob, float
            active ? kAccent : kTextColour);
 }
 
+// The highest level of the response over the graph, one point a logical column.
+GraphAxes axesShowing(const EditorLayout& layout, const FilterSettings::Loop& loop,
+                      float sampleRate) {
+  GraphAxes axes = axesFor(layout.graph, sampleRate);
+  double peak = axes.bottomDb;
+  for (double x = axes.area.x; x <= axes.area.x + axes.area.width; x += 1.0) {
+    peak = std::max(peak, responseDb(loop, axes.hz(x)));
+  }
+  return axesFor(layout.graph, sampleRate, peak);
+}
+
 }  // namespace
 
 void handlePosition(const EditorLayout& layout, const float (&values)[kParameterCount],
                     float sampleRate, double* x, double* y) {
   const FilterSettings settings = settingsFor(values, sampleRate);
-  const GraphAxes axes = axesFor(layout.graph, sampleRate);
+  const GraphAxes axes = axesShowing(layout, settings.loop(), sampleRate);
   const double hz =
       std::clamp(static_cast<double>(settings.displayedCutoffHz()), axes.lowHz, axes.highHz);
   *x = axes.x(hz);
@@ -254,13 +272,14 @@ void paintEditor(cairo_t* cr, const EditorLayout& layout, const float (&values)[
     paintButton(cr, layout.poles[i], text, poleStep == i);
   }
 
-  const GraphAxes axes = axesFor(layout.graph, sampleRate);
+  const FilterSettings settings = settingsFor(values, sampleRate);
+  const GraphAxes axes = axesShowing(layout, settings.loop(), sampleRate);
   const Rect& g = layout.graph;
   setColour(cr, kGraphColour);
   cairo_rectangle(cr, g.x, g.y, g.width, g.height);
   cairo_fill(cr);
   paintGrid(cr, axes, width);
-  paintCurve(cr, axes, settingsFor(values, sampleRate).loop());
+  paintCurve(cr, axes, settings.loop());
   double hx, hy;
   handlePosition(layout, values, sampleRate, &hx, &hy);
   const bool handleActive = active == kCutoff || active == kQFactor;

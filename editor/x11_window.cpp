@@ -68,10 +68,15 @@ X11Window::X11Window(Display* display, Window parent, std::uint32_t width, std::
   XFlush(display);
 }
 
+// A host may destroy its window, and ours with it, before it closes the editor: what is already
+// gone is not an error then.
 X11Window::~X11Window() {
+  XSync(display, False);
+  const auto previous = XSetErrorHandler(noteError);
   if (surface) cairo_surface_destroy(surface);
   if (window) XDestroyWindow(display, window);
-  XFlush(display);
+  XSync(display, False);
+  XSetErrorHandler(previous);
 }
 
 void X11Window::resize(std::uint32_t width, std::uint32_t height) {

@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config binutils python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsndfile1-dev libfftw3-dev libcairo2-dev fonts-dejavu-core libcli11-dev nlohmann-json3-dev
+  libx11-dev libxtst-dev xvfb xauth
   lv2-dev ladspa-sdk sox
 )
 
