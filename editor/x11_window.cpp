@@ -73,7 +73,14 @@ X11Window::X11Window(Display* display, Window parent, std::uint32_t width, std::
 X11Window::~X11Window() {
   XSync(display, False);
   const auto previous = XSetErrorHandler(noteError);
-  if (surface) cairo_surface_destroy(surface);
+  if (picture) cairo_surface_destroy(picture);
+  if (surface) {
+    // Cairo keeps what it knows of the connection until told it is finished with it.
+    cairo_device_t* device = cairo_device_reference(cairo_surface_get_device(surface));
+    cairo_surface_destroy(surface);
+    cairo_device_finish(device);
+    cairo_device_destroy(device);
+  }
   if (window) XDestroyWindow(display, window);
   XSync(display, False);
   XSetErrorHandler(previous);
@@ -148,12 +155,23 @@ void X11Window::handle(const XEvent& event, EditorView& view, double scale) {
   }
 }
 
+// Drawn in memory, then copied to the window whole: no flicker, and no text drawn through the
+// server, whose glyph caches would outlive the connection.
 void X11Window::paint(EditorView& view, double scale) {
-  cairo_t* cr = cairo_create(surface);
-  cairo_push_group(cr);
+  if (!picture || cairo_image_surface_get_width(picture) != static_cast<int>(currentWidth) ||
+      cairo_image_surface_get_height(picture) != static_cast<int>(currentHeight)) {
+    if (picture) cairo_surface_destroy(picture);
+    picture = cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(currentWidth),
+                                         static_cast<int>(currentHeight));
+  }
+  cairo_t* cr = cairo_create(picture);
   cairo_scale(cr, scale, scale);
   view.paint(cr);
-  cairo_pop_group_to_source(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(picture);
+  cr = cairo_create(surface);
+  cairo_set_source_surface(cr, picture, 0, 0);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
   cairo_paint(cr);
   cairo_destroy(cr);
   cairo_surface_flush(surface);

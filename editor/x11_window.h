@@ -1,7 +1,7 @@
 // The editor's window on X11: a child of the host's window on the editor's own connection,
 // painted with Cairo. It turns the pointer, wheel, key and size events that arrived into the
 // view's calls, in logical pixels, and repaints when the view's picture is out of date or the
-// server asks for it. Double-buffered, so a repaint never flickers.
+// server asks for it.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -37,7 +37,8 @@ class X11Window {
 
   Display* display;
   Window window = 0;
-  cairo_surface_t* surface = nullptr;
+  cairo_surface_t* surface = nullptr;  // the window's
+  cairo_surface_t* picture = nullptr;  // in memory, the window's size
   std::uint32_t currentWidth, currentHeight;
   bool exposed = false;
 };
