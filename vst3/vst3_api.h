@@ -243,6 +243,76 @@ class IAudioProcessor : public FUnknown {
   virtual std::uint32_t getTailSamples() = 0;
 };
 
+// The editor's view, the host's frame around it, and on Linux the host's run loop, which serves
+// the view's file descriptor and timer on the host's UI thread.
+using FIDString = const char*;
+constexpr char kEditorViewType[] = "editor";
+constexpr char kPlatformTypeX11EmbedWindowID[] = "X11EmbedWindowID";
+
+struct ViewRect {
+  std::int32_t left;
+  std::int32_t top;
+  std::int32_t right;
+  std::int32_t bottom;
+};
+
+class IPlugFrame;
+
+class IPlugView : public FUnknown {
+ public:
+  static constexpr Uid kIid = uid(0x5BC32507, 0xD06049EA, 0xA6151B52, 0x2B755B29);
+  virtual tresult isPlatformTypeSupported(FIDString type) = 0;
+  virtual tresult attached(void* parent, FIDString type) = 0;
+  virtual tresult removed() = 0;
+  virtual tresult onWheel(float distance) = 0;
+  virtual tresult onKeyDown(TChar key, std::int16_t keyCode, std::int16_t modifiers) = 0;
+  virtual tresult onKeyUp(TChar key, std::int16_t keyCode, std::int16_t modifiers) = 0;
+  virtual tresult getSize(ViewRect* size) = 0;
+  virtual tresult onSize(ViewRect* newSize) = 0;
+  virtual tresult onFocus(TBool state) = 0;
+  virtual tresult setFrame(IPlugFrame* frame) = 0;
+  virtual tresult canResize() = 0;
+  virtual tresult checkSizeConstraint(ViewRect* rect) = 0;
+};
+
+class IPlugFrame : public FUnknown {
+ public:
+  static constexpr Uid kIid = uid(0x367FAF01, 0xAFA94693, 0x8D4DA2A0, 0xED0882A3);
+  virtual tresult resizeView(IPlugView* view, ViewRect* newSize) = 0;
+};
+
+class IPlugViewContentScaleSupport : public FUnknown {
+ public:
+  static constexpr Uid kIid = uid(0x65ED9690, 0x8AC44525, 0x8AADEF7A, 0x72EA703F);
+  virtual tresult setContentScaleFactor(float factor) = 0;
+};
+
+namespace Linux {
+
+class IEventHandler : public FUnknown {
+ public:
+  static constexpr Uid kIid = uid(0x561E65C9, 0x13A0496F, 0x813A2C35, 0x654D7983);
+  virtual void onFDIsSet(int fd) = 0;
+};
+
+class ITimerHandler : public FUnknown {
+ public:
+  static constexpr Uid kIid = uid(0x10BDD94F, 0x41424774, 0x821FAD8F, 0xECA72CA9);
+  virtual void onTimer() = 0;
+};
+
+// The host offers it through the plug frame.
+class IRunLoop : public FUnknown {
+ public:
+  static constexpr Uid kIid = uid(0x18C35366, 0x97764F1A, 0x9C5B8385, 0x7A871389);
+  virtual tresult registerEventHandler(IEventHandler* handler, int fd) = 0;
+  virtual tresult unregisterEventHandler(IEventHandler* handler) = 0;
+  virtual tresult registerTimer(ITimerHandler* handler, std::uint64_t milliseconds) = 0;
+  virtual tresult unregisterTimer(ITimerHandler* handler) = 0;
+};
+
+}  // namespace Linux
+
 // The edit controller.
 struct ParameterInfo {
   static constexpr std::int32_t kCanAutomate = 1 << 0;
@@ -281,7 +351,8 @@ class IEditController : public IPluginBase {
   virtual ParamValue getParamNormalized(ParamID id) = 0;
   virtual tresult setParamNormalized(ParamID id, ParamValue value) = 0;
   virtual tresult setComponentHandler(IComponentHandler* handler) = 0;
-  virtual void* createView(const char* name) = 0;  // QR47 has no editor: always null
+  // A view for the name kEditorViewType where the module has its editor, otherwise null.
+  virtual IPlugView* createView(FIDString name) = 0;
 };
 
 constexpr char kAudioEffectClass[] = "Audio Module Class";
@@ -302,6 +373,7 @@ constexpr unsigned char kComponentIdBytes[16] = {0xE8, 0x31, 0xFF, 0x31, 0xF2, 0
                                                  0x92, 0x8E, 0xBB, 0xEE, 0x25, 0x69, 0x78, 0x02};
 #endif
 static_assert(sameBytes(IComponent::kIid, kComponentIdBytes));
+static_assert(sizeof(ViewRect) == 16 && offsetof(ViewRect, bottom) == 12);
 
 #if UINTPTR_MAX == UINT64_MAX
 static_assert(sizeof(PFactoryInfo) == 452);

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "display_text.h"
 #include "vst3_parameters.h"
+#if defined(QR47_EDITOR)
+#include "vst3_view.h"
+#endif
 
 namespace qr47 {
 namespace {
@@ -213,6 +217,7 @@ vst3::tresult Vst3Filter::setupProcessing(vst3::ProcessSetup& setup) {
     return vst3::kResultFalse;
   }
   filter.setSampleRate(static_cast<float>(setup.sampleRate));
+  rate.store(static_cast<float>(setup.sampleRate), std::memory_order_relaxed);
   filter.publishChanges();
   return vst3::kResultOk;
 }
@@ -350,7 +355,15 @@ vst3::tresult Vst3Filter::setComponentHandler(vst3::IComponentHandler* newHandle
   return vst3::kResultOk;
 }
 
-void* Vst3Filter::createView(const char*) {
+// The editor where the module is built with it; otherwise hosts show their own controls.
+vst3::IPlugView* Vst3Filter::createView(vst3::FIDString name) {
+#if defined(QR47_EDITOR)
+  if (name && std::strcmp(name, vst3::kEditorViewType) == 0) {
+    return new (std::nothrow) Vst3View(*this);
+  }
+#else
+  (void)name;
+#endif
   return nullptr;
 }
 

@@ -6,7 +6,8 @@
 // Parameter changes reach the filter inside process, at their samples, with no lock; the values
 // they leave and a state set on the UI thread travel between the threads through the engine's
 // AutomatedFilter. The controller keeps the values the host shows as its own, as the interface
-// has it: the host sets them, and the component's state sets them.
+// has it: the host sets them, and the component's state sets them; the editor's view, where the
+// module has one (vst3_view.h), shows them and changes them through the host.
 #pragma once
 
 #include <atomic>
@@ -91,7 +92,12 @@ class Vst3Filter final : public ComponentSide, public vst3::IAudioProcessor, pub
   vst3::ParamValue getParamNormalized(vst3::ParamID id) override;
   vst3::tresult setParamNormalized(vst3::ParamID id, vst3::ParamValue value) override;
   vst3::tresult setComponentHandler(vst3::IComponentHandler* handler) override;
-  void* createView(const char* name) override;
+  vst3::IPlugView* createView(vst3::FIDString name) override;
+
+  // What the editor's view asks of the controller, on the UI thread: the host's handler (null
+  // before the host sets one and after terminate) and the rate of the last setupProcessing.
+  vst3::IComponentHandler* componentHandler() const { return handler; }
+  float sampleRate() const { return rate.load(std::memory_order_relaxed); }
 
  private:
   ~Vst3Filter();
@@ -103,6 +109,7 @@ class Vst3Filter final : public ComponentSide, public vst3::IAudioProcessor, pub
 
   std::atomic<std::uint32_t> references{1};
   std::atomic<bool> active{false};
+  std::atomic<float> rate{kStartingSampleRate};
   AutomatedFilter filter;
   std::atomic<double> shown[kParameterCount];  // the controller's values, normalized
   vst3::IComponentHandler* handler = nullptr;  // the UI thread's
