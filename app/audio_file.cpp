@@ -19,6 +19,7 @@ namespace qr47 {
 namespace {
 
 constexpr std::size_t kLogBytes = 8192;
+constexpr int kOpusRates[] = {8000, 12000, 16000, 24000, 48000};
 
 int subtypeOf(SampleFormat format) {
   switch (format) {
@@ -135,20 +136,27 @@ AudioWriter::AudioWriter(const std::string& path, int sampleRate, int channels, 
   if (format.sample != SampleFormat::kSameAsInput) {
     info.format = type.major | subtypeOf(format.sample);
   } else if (type.subtype == 0) {
-    throw std::invalid_argument("a " + std::string(type.name) +
-                                " file holds no word of its sample format; give --format");
+    throw std::invalid_argument(std::string(type.name) +
+                                " output holds no word of its sample format; give --format");
   } else {
     info.format = type.major | (inputFormat & SF_FORMAT_SUBMASK);
     if (!sf_format_check(&info)) info.format = type.major | type.subtype;
   }
   if (!sf_format_check(&info)) {
-    throw std::invalid_argument("cannot write a " + std::string(type.name) +
-                                " file in the sample format asked for");
+    throw std::invalid_argument(std::string(type.name) +
+                                " output cannot hold the sample format asked for");
+  }
+  // The library takes an Opus file at any rate and refuses it only when it opens it.
+  if ((info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_OPUS &&
+      std::find(std::begin(kOpusRates), std::end(kOpusRates), sampleRate) == std::end(kOpusRates)) {
+    throw std::invalid_argument("opus output is 8000, 12000, 16000, 24000 or 48000 Hz, not " +
+                                std::to_string(sampleRate) + " Hz: resample the input first");
   }
   if (const int bits = pcmBits(info.format)) {
     converter_ = std::make_unique<SampleConverter>(bits, format.dither && bits <= 16);
   }
   clamp_ = !converter_ && !isFloat(info.format);
+  clips_ = !isFloat(info.format);
 
   if (output_.replace) {
     temporaryPath_ = temporaryPathFor(output_.target);
@@ -159,7 +167,7 @@ AudioWriter::AudioWriter(const std::string& path, int sampleRate, int channels, 
   if (!canSeek(descriptor) && !type.streams) {
     if (closeIt) close(descriptor);
     throw std::invalid_argument(
-        "cannot write a " + std::string(type.name) + " file to " +
+        "cannot write " + std::string(type.name) + " output to " +
         (output_.standardOutput ? "standard output" : path) +
         ", which cannot seek back to its header (flac, ogg, au or raw can)");
   }

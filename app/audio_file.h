@@ -68,6 +68,8 @@ class AudioWriter {
   AudioWriter& operator=(const AudioWriter&) = delete;
 
   int channels() const { return channels_; }
+  // Whether samples beyond full scale are clipped: integer samples are, float ones are kept.
+  bool clips() const { return clips_; }
   void write(const float* left, const float* right, int frames);
   void commit();  // closes the file and, for a file written beside, gives it its name
 
@@ -81,6 +83,7 @@ class AudioWriter {
   int channels_;
   std::unique_ptr<SampleConverter> converter_;  // null for float samples
   bool clamp_ = false;                          // other formats that are not float
+  bool clips_ = false;
   std::vector<float> interleaved_;
   std::vector<std::int32_t> integers_;
 };

@@ -2,6 +2,8 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
+#include <cctype>
 #include <sstream>
 #include <stdexcept>
 
@@ -46,10 +48,17 @@ bool named(const FileType& type, const std::string& extension) {
   return false;
 }
 
+std::string lowered(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
 }  // namespace
 
+// Type names, like extensions, take any case.
 const FileType& fileTypeFor(const std::string& path, const std::string& typeName) {
-  const std::string key = typeName.empty() ? extensionOf(path) : typeName;
+  const std::string key = typeName.empty() ? extensionOf(path) : lowered(typeName);
   for (const FileType& type : kTypes) {
     if ((typeName.empty() ? named(type, key) : key == type.name) && libraryWrites(type)) {
       return type;

@@ -80,8 +80,8 @@ struct SettingsOptions {
   std::vector<std::string> settings;
   int blockSize = kDefaultRenderBlock;
 
-  void addTo(CLI::App* command) {
-    command->add_option("--program", program, "Select program N before rendering")
+  void addTo(CLI::App* command, const char* programHelp) {
+    command->add_option("--program", program, programHelp)
         ->check(CLI::Range(0, std::numeric_limits<int>::max()));
     command
         ->add_option("--set", settings,
@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
   CLI::App* info = app.add_subcommand("info", "Show the plug-in's record, parameters and programs");
   bool json = false;
   SettingsOptions infoSettings;
-  infoSettings.addTo(info);
+  infoSettings.addTo(info, "Select program N before listing");
   info->add_flag("--json", json, "Print JSON for scripts");
 
   CLI::App* renderCommand =
@@ -210,7 +210,7 @@ int main(int argc, char** argv) {
       ->add_option("OUT", request.outputPath,
                    "Output file, or - for standard output; its extension names the file type")
       ->required();
-  renderSettings.addTo(renderCommand);
+  renderSettings.addTo(renderCommand, "Select program N before rendering");
   renderCommand
       ->add_option("--automate", request.automations,
                    "Ramp a parameter: PARAM=T0:V0,T1:V1,... with times in seconds and values as "
@@ -232,7 +232,7 @@ int main(int argc, char** argv) {
   bool csv = false;
   SettingsOptions responseSettings;
   response->add_option("OUT", plot, "Picture to write: .png or .svg");
-  responseSettings.addTo(response);
+  responseSettings.addTo(response, "Select program N before measuring");
   response->add_option("--compare", compare, "Overlay the filter types or the pole numbers")
       ->check(CLI::IsMember({"types", "poles"}));
   response->add_option("--rate", rate, "Sample rate in Hz")->capture_default_str();

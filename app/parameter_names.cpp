@@ -128,8 +128,15 @@ float parameterValue(const ParameterTable& table, int index, const std::string& 
     if (readTypedValue(index, text.c_str(), &typed) && typed.named) {
       return hostValueInUnit(index, typed.inUnit, text, name);
     }
-    // A pole count is a count: 3 poles is no setting of this filter, nor is a host value.
-    if (index == kPoleNumber) throw std::invalid_argument(name + " is 2 or 4, not '" + text + "'");
+    // A bare number is a pole count where it is 2 or 4 (above), otherwise a host value: the
+    // two never overlap, and 3 poles is no setting of this filter.
+    if (index == kPoleNumber) {
+      const double number = parseNumber(text, "value of " + name);
+      if (!(number >= kLowestValue && number <= kHighestValue)) {
+        throw std::invalid_argument(name + " is 2 or 4 poles, or a host value from 0 to 1, not '" +
+                                    text + "'");
+      }
+    }
   }
   const auto value = static_cast<float>(parseNumber(text, "value of " + name));
   if (!(value >= kLowestValue && value <= kHighestValue)) {

@@ -236,6 +236,7 @@ RenderSummary render(PluginInstance& plugin, const std::string& inputPath,
   summary.peakIn = levelsIn.peak;
   summary.peakOut = levelsOut.peak;
   summary.clipped = levelsOut.clipped;
+  summary.clips = writer.clips();
   summary.promisedFrames = std::max(reader.promisedFrames(), reader.frames());
   if (options.showProgress) std::fprintf(stderr, "\r");
   summary.wallSeconds =
@@ -251,7 +252,10 @@ std::string describe(const RenderSummary& summary) {
                 decibelsFullScale(summary.peakIn).c_str(),
                 decibelsFullScale(summary.peakOut).c_str());
   std::string line = text;
-  if (summary.clipped > 0) line += ", " + std::to_string(summary.clipped) + " clipped samples";
+  if (summary.clipped > 0) {
+    line += ", " + std::to_string(summary.clipped) +
+            (summary.clips ? " clipped samples" : " samples over full scale");
+  }
   if (summary.wallSeconds > 0.0) {
     std::snprintf(text, sizeof text, ", %.1fx real time", seconds / summary.wallSeconds);
     line += text;

@@ -33,6 +33,7 @@ struct RenderSummary {
   float peakIn = 0.0f;
   float peakOut = 0.0f;
   long long clipped = 0;  // output samples beyond full scale
+  bool clips = true;      // whether the output clips them (integer samples) or keeps them
   double wallSeconds = 0.0;
 };
 

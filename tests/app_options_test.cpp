@@ -63,6 +63,8 @@ TEST(ParameterNames, ValuesWordsAndNumbers) {
       {"poles=2", 3, 0.0f},
       {"poles=4", 3, 1.0f},
       {"3=2", 3, 0.0f},
+      {"3=1", 3, 1.0f},  // host values and pole counts do not overlap: both are taken
+      {"poles=0.7", 3, 0.7f},
       {"cutoff=0.25", 0, 0.25f},
       {"1=3e-2", 1, 0.03f},
       {"boost=1", 5, 1.0f},
@@ -97,7 +99,7 @@ TEST(ParameterNames, ValuesWordsAndNumbers) {
        {"cutoff",       "cutoff=",          "cutoff=abc",   "cutoff=0.5x", "cutoff=nan",
         "cutoff=inf",   "cutoff=1e999",     "cutoff=notch", "q=4 poles",   "=0.5",
         "boost=1e30",   "q=1e40",           "cutoff=1000",  "cutoff=-0.1", "q=1.0000001",
-        "poles=3",      "poles=0.7",        "poles=1",      "type=1.5",    "cutoff=50Hz",
+        "poles=3",      "poles=1.5",        "poles=-1",     "type=1.5",    "cutoff=50Hz",
         "cutoff=25kHz", "cutoff=5 parsecs", "q=150%",       "q=0%",        "q=70 Hz",
         "lp=101%",      "boost=+30dB",      "boost=-70dB",  "boost=+inf",  "poles=3 poles",
         "cutoff=infHz"}) {
