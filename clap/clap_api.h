@@ -24,6 +24,9 @@ constexpr char kAudioPortsId[] = "clap.audio-ports";
 constexpr char kStateId[] = "clap.state";
 constexpr char kLatencyId[] = "clap.latency";
 constexpr char kTailId[] = "clap.tail";
+constexpr char kGuiId[] = "clap.gui";
+constexpr char kTimerSupportId[] = "clap.timer-support";
+constexpr char kPosixFdSupportId[] = "clap.posix-fd-support";
 constexpr char kPortStereo[] = "stereo";
 
 struct Version {
@@ -48,6 +51,8 @@ struct Host {
 // Events.
 constexpr std::uint16_t kCoreEventSpace = 0;
 constexpr std::uint16_t kEventParamValue = 5;
+constexpr std::uint16_t kEventParamGestureBegin = 7;
+constexpr std::uint16_t kEventParamGestureEnd = 8;
 
 struct EventHeader {
   std::uint32_t size;  // of the whole event
@@ -66,6 +71,12 @@ struct EventParamValue {
   std::int16_t channel;
   std::int16_t key;
   double value;
+};
+
+// The start or end of a change the user makes in the plug-in's window.
+struct EventParamGesture {
+  EventHeader header;
+  std::uint32_t paramId;
 };
 
 struct InputEvents {
@@ -223,6 +234,77 @@ struct PluginTail {
   std::uint32_t (*get)(const Plugin* plugin);
 };
 
+// The plug-in's window, embedded in one the host hands over (X11 only here).
+constexpr char kWindowApiX11[] = "x11";
+
+struct Window {
+  const char* api;
+  union {
+    unsigned long x11;  // an X11 window id
+    void* ptr;          // the other window systems' handles
+  };
+};
+
+struct GuiResizeHints {
+  bool canResizeHorizontally;
+  bool canResizeVertically;
+  bool preserveAspectRatio;
+  std::uint32_t aspectRatioWidth;
+  std::uint32_t aspectRatioHeight;
+};
+
+// Sizes are physical pixels under X11.
+struct PluginGui {
+  bool (*isApiSupported)(const Plugin* plugin, const char* api, bool isFloating);
+  bool (*getPreferredApi)(const Plugin* plugin, const char** api, bool* isFloating);
+  bool (*create)(const Plugin* plugin, const char* api, bool isFloating);
+  void (*destroy)(const Plugin* plugin);
+  bool (*setScale)(const Plugin* plugin, double scale);
+  bool (*getSize)(const Plugin* plugin, std::uint32_t* width, std::uint32_t* height);
+  bool (*canResize)(const Plugin* plugin);
+  bool (*getResizeHints)(const Plugin* plugin, GuiResizeHints* hints);
+  bool (*adjustSize)(const Plugin* plugin, std::uint32_t* width, std::uint32_t* height);
+  bool (*setSize)(const Plugin* plugin, std::uint32_t width, std::uint32_t height);
+  bool (*setParent)(const Plugin* plugin, const Window* window);
+  bool (*setTransient)(const Plugin* plugin, const Window* window);
+  void (*suggestTitle)(const Plugin* plugin, const char* title);
+  bool (*show)(const Plugin* plugin);
+  bool (*hide)(const Plugin* plugin);
+};
+
+struct HostGui {
+  void (*resizeHintsChanged)(const Host* host);
+  bool (*requestResize)(const Host* host, std::uint32_t width, std::uint32_t height);
+  bool (*requestShow)(const Host* host);
+  bool (*requestHide)(const Host* host);
+  void (*closed)(const Host* host, bool wasDestroyed);
+};
+
+// The host's run loop on the main thread: periodic timers and file descriptors to watch.
+struct PluginTimerSupport {
+  void (*onTimer)(const Plugin* plugin, std::uint32_t timerId);
+};
+
+struct HostTimerSupport {
+  bool (*registerTimer)(const Host* host, std::uint32_t periodMs, std::uint32_t* timerId);
+  bool (*unregisterTimer)(const Host* host, std::uint32_t timerId);
+};
+
+using PosixFdFlags = std::uint32_t;
+constexpr PosixFdFlags kPosixFdRead = 1u << 0;
+constexpr PosixFdFlags kPosixFdWrite = 1u << 1;
+constexpr PosixFdFlags kPosixFdError = 1u << 2;
+
+struct PluginPosixFdSupport {
+  void (*onFd)(const Plugin* plugin, int fd, PosixFdFlags flags);
+};
+
+struct HostPosixFdSupport {
+  bool (*registerFd)(const Host* host, int fd, PosixFdFlags flags);
+  bool (*modifyFd)(const Host* host, int fd, PosixFdFlags flags);
+  bool (*unregisterFd)(const Host* host, int fd);
+};
+
 #if UINTPTR_MAX == UINT64_MAX
 static_assert(sizeof(Version) == 12);
 static_assert(sizeof(Host) == 88 && offsetof(Host, getExtension) == 56);
@@ -240,6 +322,13 @@ static_assert(sizeof(ParamInfo) == 1320 && offsetof(ParamInfo, minValue) == 1296
 static_assert(sizeof(PluginParams) == 48);
 static_assert(sizeof(AudioPortInfo) == 288 && offsetof(AudioPortInfo, portType) == 272);
 static_assert(sizeof(InputStream) == 16 && sizeof(OutputStream) == 16);
+static_assert(sizeof(EventParamGesture) == 20 && offsetof(EventParamGesture, paramId) == 16);
+static_assert(sizeof(Window) == 16 && offsetof(Window, x11) == 8);
+static_assert(sizeof(GuiResizeHints) == 12 && offsetof(GuiResizeHints, aspectRatioWidth) == 4);
+static_assert(sizeof(PluginGui) == 120 && offsetof(PluginGui, setParent) == 80);
+static_assert(sizeof(HostGui) == 40);
+static_assert(sizeof(PluginTimerSupport) == 8 && sizeof(HostTimerSupport) == 16);
+static_assert(sizeof(PluginPosixFdSupport) == 8 && sizeof(HostPosixFdSupport) == 24);
 #endif
 
 }  // namespace qr47::clap

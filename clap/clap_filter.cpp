@@ -6,6 +6,33 @@
 #include "clap_parameters.h"
 
 namespace qr47 {
+namespace {
+
+constexpr std::int32_t kAnyNote = -1;
+constexpr std::int16_t kWildcard = -1;  // any port, channel or key
+
+// A full list loses the event: the filter has the value either way.
+void pushGesture(const clap::OutputEvents* out, std::uint16_t type, std::uint32_t id) {
+  if (!out) return;
+  const clap::EventParamGesture event{{sizeof event, 0, clap::kCoreEventSpace, type, 0}, id};
+  out->tryPush(out, &event.header);
+}
+
+void pushValue(const clap::OutputEvents* out, std::uint32_t id, double value) {
+  if (!out) return;
+  const clap::EventParamValue event{
+      {sizeof event, 0, clap::kCoreEventSpace, clap::kEventParamValue, 0},
+      id,
+      nullptr,
+      kAnyNote,
+      kWildcard,
+      kWildcard,
+      kWildcard,
+      value};
+  out->tryPush(out, &event.header);
+}
+
+}  // namespace
 
 void ClapFilter::init() {
   hostParams = static_cast<const clap::HostParams*>(host->getExtension(host, clap::kParamsId));
@@ -18,6 +45,7 @@ void ClapFilter::activate(double rate) {
   filter.setSampleRate(static_cast<float>(rate));
   filter.publishChanges();
   filter.clearSections();
+  currentRate = static_cast<float>(rate);
   active = true;
 }
 
@@ -62,8 +90,9 @@ bool ClapFilter::load(const clap::InputStream* stream) {
   return true;
 }
 
-void ClapFilter::applyEvents(const clap::InputEvents* events) {
+void ClapFilter::applyEvents(const clap::InputEvents* events, const clap::OutputEvents* out) {
   filter.takeLoadedState();
+  deliverGestures(out);
   const std::uint32_t count = events ? events->size(events) : 0;
   for (std::uint32_t i = 0; i < count; ++i) {
     const clap::EventHeader* event = events->get(events, i);
@@ -76,6 +105,7 @@ void ClapFilter::applyEvents(const clap::InputEvents* events) {
 // run after. Events come in time order; one that does not lands where the block has got to.
 clap::ProcessStatus ClapFilter::process(const clap::Process& p) {
   filter.takeLoadedState();
+  deliverGestures(p.outEvents);
   const bool stereo = p.audioInputsCount > 0 && p.audioOutputsCount > 0 &&
                       p.audioInputs[0].channelCount >= 2 && p.audioOutputs[0].channelCount >= 2 &&
                       p.audioInputs[0].data32 && p.audioOutputs[0].data32;
@@ -97,6 +127,24 @@ clap::ProcessStatus ClapFilter::process(const clap::Process& p) {
   if (!stereo) return p.framesCount == 0 ? clap::kProcessContinue : clap::kProcessError;
   p.audioOutputs[0].constantMask = 0;
   return clap::kProcessContinue;
+}
+
+// The editor's changes land at the block's first sample, before the host's events there, and
+// go back to the host so that it records them as the user's gestures.
+void ClapFilter::deliverGestures(const clap::OutputEvents* out) {
+  for (std::int32_t index = 0; index < kParameterCount; ++index) {
+    const GestureMailbox::Delivery delivery = gestures.take(index);
+    const auto id = static_cast<std::uint32_t>(index);
+    if (delivery.begin) pushGesture(out, clap::kEventParamGestureBegin, id);
+    if (delivery.hasValue) {
+      const double clapValue = clapValueOf(id, delivery.value);
+      float value;
+      if (hostValueOf(id, clapValue, &value)) filter.setValue(index, value);
+      gestures.applied(index);
+      pushValue(out, id, clapValue);
+    }
+    if (delivery.end) pushGesture(out, clap::kEventParamGestureEnd, id);
+  }
 }
 
 // Only parameter values of the core event space are the filter's.

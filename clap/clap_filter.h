@@ -1,13 +1,15 @@
 // One QR47 instance for a CLAP host. The host calls each operation on the thread the interface
 // names for it: the main thread for set-up, parameters' questions and state; the audio thread for
 // processing, reset and (while active) the parameters' flush, never at the same time as each
-// other. Parameter events reach the filter on the audio thread itself, at their sample.
+// other. Parameter events reach the filter on the audio thread itself, at their sample; the
+// editor's changes reach it at the start of a block, and go on to the host as its gestures.
 #pragma once
 
 #include <cstdint>
 
 #include "automated_filter.h"
 #include "clap_api.h"
+#include "gesture_mailbox.h"
 
 namespace qr47 {
 
@@ -24,21 +26,29 @@ class ClapFilter {
   bool save(const clap::OutputStream* stream) const;
   bool load(const clap::InputStream* stream);
 
+  // What the editor reads and sends, on the main thread.
+  float shownValue(std::int32_t index) const { return filter.value(index); }
+  float sampleRate() const { return currentRate; }
+  GestureMailbox& editorGestures() { return gestures; }
+
   // Main or audio thread.
   std::uint32_t tail() { return static_cast<std::uint32_t>(filter.tailLength()); }
 
   // Audio thread (or the main thread while inactive).
-  void applyEvents(const clap::InputEvents* events);
+  void applyEvents(const clap::InputEvents* events, const clap::OutputEvents* out);
   clap::ProcessStatus process(const clap::Process& process);
   void reset() { filter.clearSections(); }
 
  private:
+  void deliverGestures(const clap::OutputEvents* out);
   void applyEvent(const clap::EventHeader& event);
   void run(const clap::Process& process, std::uint32_t start, std::uint32_t end);
 
   const clap::Host* host;
   const clap::HostParams* hostParams = nullptr;
-  bool active = false;  // the main thread's own
+  bool active = false;                      // the main thread's own
+  float currentRate = kStartingSampleRate;  // the main thread's own
+  GestureMailbox gestures;
   AutomatedFilter filter;
 };
 

@@ -5,6 +5,9 @@
 #include <new>
 
 #include "clap_filter.h"
+#if defined(QR47_EDITOR)
+#include "clap_editor.h"
+#endif
 #include "clap_parameters.h"
 #include "display_text.h"
 
@@ -20,6 +23,9 @@ struct Instance {
   Instance(const clap::PluginDescriptor* descriptor, const clap::Host* host);
   clap::Plugin plugin;
   ClapFilter filter;
+#if defined(QR47_EDITOR)
+  ClapEditor editor;  // destroyed before the filter it sends to
+#endif
 };
 
 ClapFilter& filterOf(const clap::Plugin* plugin) {
@@ -94,8 +100,8 @@ bool textToValue(const clap::Plugin*, std::uint32_t id, const char* text, double
   return true;
 }
 
-void flush(const clap::Plugin* plugin, const clap::InputEvents* in, const clap::OutputEvents*) {
-  filterOf(plugin).applyEvents(in);
+void flush(const clap::Plugin* plugin, const clap::InputEvents* in, const clap::OutputEvents* out) {
+  filterOf(plugin).applyEvents(in, out);
 }
 
 constexpr clap::PluginParams kParams = {parameterCount, parameterInfo, parameterValue,
@@ -143,6 +149,92 @@ std::uint32_t tail(const clap::Plugin* plugin) {
 
 constexpr clap::PluginTail kTail = {tail};
 
+#if defined(QR47_EDITOR)
+// The editor, and the host's run loop that drives it.
+
+ClapEditor& editorOf(const clap::Plugin* plugin) {
+  return static_cast<Instance*>(plugin->pluginData)->editor;
+}
+
+bool isApiSupported(const clap::Plugin*, const char* api, bool isFloating) {
+  return ClapEditor::supports(api, isFloating);
+}
+
+bool preferredApi(const clap::Plugin*, const char** api, bool* isFloating) {
+  *api = clap::kWindowApiX11;
+  *isFloating = false;
+  return true;
+}
+
+bool createEditor(const clap::Plugin* plugin, const char* api, bool isFloating) {
+  return editorOf(plugin).create(api, isFloating);
+}
+
+void destroyEditor(const clap::Plugin* plugin) {
+  editorOf(plugin).destroy();
+}
+
+bool setScale(const clap::Plugin* plugin, double scale) {
+  return editorOf(plugin).setScale(scale);
+}
+
+bool editorSize(const clap::Plugin* plugin, std::uint32_t* width, std::uint32_t* height) {
+  return editorOf(plugin).size(width, height);
+}
+
+bool canResize(const clap::Plugin*) {
+  return true;
+}
+
+bool resizeHints(const clap::Plugin* plugin, clap::GuiResizeHints* hints) {
+  return editorOf(plugin).resizeHints(hints);
+}
+
+bool adjustSize(const clap::Plugin* plugin, std::uint32_t* width, std::uint32_t* height) {
+  return editorOf(plugin).adjustSize(width, height);
+}
+
+bool setSize(const clap::Plugin* plugin, std::uint32_t width, std::uint32_t height) {
+  return editorOf(plugin).setSize(width, height);
+}
+
+bool setParent(const clap::Plugin* plugin, const clap::Window* window) {
+  return editorOf(plugin).setParent(window);
+}
+
+// Embedded only: there is no window of our own to keep above another.
+bool setTransient(const clap::Plugin*, const clap::Window*) {
+  return false;
+}
+
+void suggestTitle(const clap::Plugin*, const char*) {}
+
+bool show(const clap::Plugin* plugin) {
+  return editorOf(plugin).setVisible(true);
+}
+
+bool hide(const clap::Plugin* plugin) {
+  return editorOf(plugin).setVisible(false);
+}
+
+constexpr clap::PluginGui kGui = {isApiSupported, preferredApi, createEditor, destroyEditor,
+                                  setScale,       editorSize,   canResize,    resizeHints,
+                                  adjustSize,     setSize,      setParent,    setTransient,
+                                  suggestTitle,   show,         hide};
+
+void onTimer(const clap::Plugin* plugin, std::uint32_t timerId) {
+  editorOf(plugin).onTimer(timerId);
+}
+
+constexpr clap::PluginTimerSupport kTimerSupport = {onTimer};
+
+void onFd(const clap::Plugin* plugin, int fd, clap::PosixFdFlags) {
+  editorOf(plugin).onFd(fd);
+}
+
+constexpr clap::PluginPosixFdSupport kPosixFdSupport = {onFd};
+#endif
+
 const void* extension(const clap::Plugin*, const char* id) {
   if (!id) return nullptr;
   if (std::strcmp(id, clap::kParamsId) == 0) return &kParams;
@@ -150,13 +242,24 @@ const void* extension(const clap::Plugin*, const char* id) {
   if (std::strcmp(id, clap::kStateId) == 0) return &kState;
   if (std::strcmp(id, clap::kLatencyId) == 0) return &kLatency;
   if (std::strcmp(id, clap::kTailId) == 0) return &kTail;
+#if defined(QR47_EDITOR)
+  if (std::strcmp(id, clap::kGuiId) == 0) return &kGui;
+  if (std::strcmp(id, clap::kTimerSupportId) == 0) return &kTimerSupport;
+  if (std::strcmp(id, clap::kPosixFdSupportId) == 0) return &kPosixFdSupport;
+#endif
   return nullptr;
 }
 
 Instance::Instance(const clap::PluginDescriptor* descriptor, const clap::Host* host)
     : plugin{descriptor,      this,           init,  destroy, activate,  deactivate,
              startProcessing, stopProcessing, reset, process, extension, onMainThread},
-      filter(host) {}
+      filter(host)
+#if defined(QR47_EDITOR)
+      ,
+      editor(host, filter)
+#endif
+{
+}
 
 }  // namespace
 

@@ -80,6 +80,14 @@ bool PluginEditor::attach(std::uintptr_t parentWindow) {
   return true;
 }
 
+bool PluginEditor::attached() const {
+  return window && window->made();
+}
+
+std::uintptr_t PluginEditor::windowId() const {
+  return attached() ? window->id() : 0;
+}
+
 void PluginEditor::setVisible(bool visible) {
   if (window) window->setVisible(visible);
 }

@@ -55,7 +55,10 @@ class PluginEditor {
   // Makes the window inside the host's; false when it cannot (an unknown parent, a second call).
   bool attach(std::uintptr_t parentWindow);
   void setVisible(bool visible);
-  bool attached() const { return window != nullptr; }
+  // False before `attach`, and once the host has destroyed the window.
+  bool attached() const;
+  // The editor's own window, for hosts that ask for it (LV2's widget); 0 when there is none.
+  std::uintptr_t windowId() const;
 
   // The connection is readable: handles what arrived, painting where it must.
   void handleEvents();

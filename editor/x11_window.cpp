@@ -74,16 +74,20 @@ X11Window::~X11Window() {
   XSync(display, False);
   const auto previous = XSetErrorHandler(noteError);
   if (picture) cairo_surface_destroy(picture);
-  if (surface) {
-    // Cairo keeps what it knows of the connection until told it is finished with it.
-    cairo_device_t* device = cairo_device_reference(cairo_surface_get_device(surface));
-    cairo_surface_destroy(surface);
-    cairo_device_finish(device);
-    cairo_device_destroy(device);
-  }
+  releaseSurface();
   if (window) XDestroyWindow(display, window);
   XSync(display, False);
   XSetErrorHandler(previous);
+}
+
+// Cairo keeps what it knows of the connection until told it is finished with it.
+void X11Window::releaseSurface() {
+  if (!surface) return;
+  cairo_device_t* device = cairo_device_reference(cairo_surface_get_device(surface));
+  cairo_surface_destroy(surface);
+  cairo_device_finish(device);
+  cairo_device_destroy(device);
+  surface = nullptr;
 }
 
 void X11Window::resize(std::uint32_t width, std::uint32_t height) {
@@ -104,7 +108,7 @@ void X11Window::setVisible(bool visible) {
 
 void X11Window::handleEvents(EditorView& view, double scale) {
   if (!window) return;
-  while (XPending(display) > 0) {
+  while (window && XPending(display) > 0) {
     XEvent event;
     XNextEvent(display, &event);
     // Only the newest of a run of movements matters.
@@ -114,6 +118,7 @@ void X11Window::handleEvents(EditorView& view, double scale) {
     }
     handle(event, view, scale);
   }
+  if (!window) return;
   view.setSize(currentWidth / scale, currentHeight / scale);
   if (exposed || view.needsPaint()) paint(view, scale);
 }
@@ -122,6 +127,11 @@ void X11Window::handle(const XEvent& event, EditorView& view, double scale) {
   switch (event.type) {
     case Expose:
       if (event.xexpose.count == 0) exposed = true;
+      break;
+    case DestroyNotify:
+      if (event.xdestroywindow.window != window) break;
+      releaseSurface();
+      window = 0;
       break;
     case ConfigureNotify:
       if (event.xconfigure.window != window) break;

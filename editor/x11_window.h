@@ -21,7 +21,9 @@ class X11Window {
   X11Window(const X11Window&) = delete;
   X11Window& operator=(const X11Window&) = delete;
 
+  // False once the host has destroyed the window (with its own, say).
   bool made() const { return window != 0; }
+  Window id() const { return window; }
   void resize(std::uint32_t width, std::uint32_t height);
   void setVisible(bool visible);
 
@@ -34,6 +36,7 @@ class X11Window {
  private:
   void handle(const XEvent& event, EditorView& view, double scale);
   void paint(EditorView& view, double scale);
+  void releaseSurface();
 
   Display* display;
   Window window = 0;

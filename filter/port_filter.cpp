@@ -12,6 +12,9 @@ namespace {
 constexpr double kPercent = 100.0;
 constexpr double kTypeStep = 0.25;
 constexpr double kBoostScale = 8.0;
+constexpr double kDecibelsPerDecade = 20.0;
+constexpr double kTwoPoles = 2.0;
+constexpr double kPolesPerStep = 2.0;
 
 const PortRange kRanges[kParameterCount] = {kCutoffHzRange, kQPercentRange,  kTypeRange,
                                             kPolesRange,    kLpPercentRange, kBoostDbRange};
@@ -34,6 +37,24 @@ float cutoffFor(double hz) {
   return static_cast<float>(std::clamp(value, 0.0, 1.0));
 }
 
+// The frequency of a host value, each segment's line of `cutoffFor` solved for the frequency.
+double hzFor(double value) {
+  if (value < kFirstThreshold) {
+    return (value + kLowestSegmentOffset) * kCutoffLowHz / kFirstThreshold;
+  }
+  if (value < kSecondThreshold) {
+    return kCutoffLowHz +
+           (value - kFirstThreshold) * (kCutoffMidHz - kCutoffLowHz) / kFirstThreshold;
+  }
+  return kCutoffMidHz +
+         (value - kSecondThreshold) * (kCutoffHighHz - kCutoffMidHz) / kFirstThreshold;
+}
+
+double decibelsFor(double value) {
+  if (value <= 0.0) return kBoostDbRange.minimum;
+  return kDecibelsPerDecade * std::log10(value * kBoostScale);
+}
+
 }  // namespace
 
 float hostValueFor(std::int32_t index, float portValue) {
@@ -54,6 +75,35 @@ float hostValueFor(std::int32_t index, float portValue) {
       if (v <= kBoostDbRange.minimum) return 0.0f;
       return static_cast<float>(std::min(std::pow(10.0, v / 20.0) / kBoostScale, 1.0));
   }
+}
+
+float portValueFor(std::int32_t index, float hostValue) {
+  if (!isParameterIndex(index)) return 0.0f;
+  const PortRange& range = kRanges[index];
+  if (std::isnan(hostValue)) return range.defaultValue;
+  // The lines meet the ends a rounding off: 0 would be 270.0027 Hz.
+  if (hostValueFor(index, range.minimum) == hostValue) return range.minimum;
+  if (hostValueFor(index, range.maximum) == hostValue) return range.maximum;
+  const double h = std::clamp(hostValue, 0.0f, 1.0f);
+  double estimate;
+  switch (index) {
+    case kCutoff:
+      estimate = hzFor(h);
+      break;
+    case kQFactor:
+    case kAdditionalLp:
+      estimate = h * kPercent;
+      break;
+    case kFilterTypeParameter:
+      return static_cast<float>(listStep(index, hostValue));
+    case kPoleNumber:
+      return static_cast<float>(kTwoPoles + kPolesPerStep * listStep(index, hostValue));
+    default:  // the boost
+      estimate = decibelsFor(h);
+      break;
+  }
+  return static_cast<float>(
+      std::clamp(estimate, static_cast<double>(range.minimum), static_cast<double>(range.maximum)));
 }
 
 PortFilter::PortFilter(float sampleRate) {

@@ -26,6 +26,12 @@ constexpr PortRange kBoostDbRange{-60.0f, 18.0618f, 0.0f};  // the bottom is sil
 // 0 and 1 exactly, the Q and Additional LP percentages a hundredth of themselves, the type
 // 0.25 per step, the poles 0 (two) or 1 (four), the boost 10^(dB/20)/8, 0 at the bottom.
 float hostValueFor(std::int32_t index, float portValue);
+// The inverse, for an editor that works in host values but writes ports: the port value whose
+// host value comes nearest `hostValue` (most often exactly: a float port cannot say every float
+// host value), the port's own ends for host values 0 and 1. Filter Type and Pole Number give the
+// step the filter plays; a Cutoff from 0.23333 to 0.33333, which sounds from 900 Hz to 1170 Hz,
+// gives that frequency, whose host value lies on the middle segment.
+float portValueFor(std::int32_t index, float hostValue);
 
 class PortFilter {
  public:

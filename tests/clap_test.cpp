@@ -65,7 +65,7 @@ TEST(Clap, EntryFactoryAndDescriptor) {
   TestHost host;
   EXPECT_EQ(factory->createPlugin(factory, &host.host, "org.qr47.other"), nullptr);
   Instance plugin(entry(), &host.host);
-  EXPECT_EQ(plugin.plugin->getExtension(plugin.plugin, "clap.gui"), nullptr);
+  EXPECT_EQ(plugin.plugin->getExtension(plugin.plugin, "clap.note-ports"), nullptr);
   EXPECT_EQ(plugin.plugin->getExtension(plugin.plugin, nullptr), nullptr);
   ASSERT_TRUE(plugin.latency && plugin.tail && plugin.state && plugin.ports && plugin.params);
 }
