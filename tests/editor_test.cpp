@@ -91,6 +91,55 @@ class RecordingAccess : public qr47::ParameterAccess {
   float sampleRate() const override { return 44100.0f; }
 };
 
+// What the editor paints in memory, pixel by pixel (the window gets a copy of it).
+std::vector<std::uint32_t> painted(const float (&values)[qr47::kParameterCount], double scale) {
+  RecordingAccess host;
+  std::copy(std::begin(values), std::end(values), host.values);
+  EditorView view(host);
+  view.setSize(640.0, 400.0);
+  view.update();
+  const int width = static_cast<int>(640 * scale), height = static_cast<int>(400 * scale);
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  cairo_t* cr = cairo_create(surface);
+  cairo_scale(cr, scale, scale);
+  view.paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  std::vector<std::uint32_t> pixels;
+  const auto* data = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(surface));
+  const int stride = cairo_image_surface_get_stride(surface) / 4;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) pixels.push_back(data[y * stride + x] & 0xFFFFFFu);
+  }
+  cairo_surface_destroy(surface);
+  return pixels;
+}
+
+// The README's picture, which CI draws through a window on a display, is what the editor paints;
+// at scale 2, a setting whose peak grows the level scale paints the picture it painted when it
+// was looked at (its FNV-1a digest).
+TEST(EditorPicture, IsWhatWasLookedAt) {
+  cairo_surface_t* readme = cairo_image_surface_create_from_png(QR47_EDITOR_PICTURE);
+  ASSERT_EQ(cairo_surface_status(readme), CAIRO_STATUS_SUCCESS);
+  ASSERT_EQ(cairo_image_surface_get_width(readme), 640);
+  const auto* data = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(readme));
+  const int stride = cairo_image_surface_get_stride(readme) / 4;
+  const std::vector<std::uint32_t> pixels = painted({0.5f, 0.9f, 0.0f, 1.0f, 0.4f, 0.125f}, 1.0);
+  int differing = 0;
+  for (int y = 0; y < 400; ++y) {
+    for (int x = 0; x < 640; ++x) {
+      differing += (data[y * stride + x] & 0xFFFFFFu) != pixels[y * 640 + x];
+    }
+  }
+  cairo_surface_destroy(readme);
+  EXPECT_EQ(differing, 0);
+  std::uint64_t digest = 14695981039346656037ull;
+  for (std::uint32_t pixel : painted({0.3f, 1.0f, 0.75f, 1.0f, 1.0f, 1.0f}, 2.0)) {
+    digest = (digest ^ pixel) * 1099511628211ull;
+  }
+  EXPECT_EQ(digest, 11849796368687755454ull);
+}
+
 class EditorInput : public ::testing::Test {
  protected:
   static constexpr double kWidth = 640.0, kHeight = 400.0;

@@ -243,11 +243,23 @@ void checkEditor(const LV2UI_Descriptor* descriptor) {
   check(driver.picture() == before, "cutoff 20000 Hz from the host is repainted as before");
   host.close();
 
-  host.sizes.clear();
-  check(host.open(driver.window(), 2.0f) && host.sizes.size() == 1 &&
-            host.sizes[0].width == 2 * kWidth && host.sizes[0].height == 2 * kHeight,
-        "at scale 2 it asks for twice the size");
-  host.close();
+  // At scale 2 it is twice the size, and the pointer's pixels count half: 100 px up takes the
+  // boost from 0 dB to 3 times unity, as 50 px do at scale 1.
+  {
+    editor_test::EditorDriver twice(2 * kWidth, 2 * kHeight, [&] { host.pump(); });
+    host.sizes.clear();
+    check(twice.ok() && host.open(twice.window(), 2.0f) && host.sizes.size() == 1 &&
+              host.sizes[0].width == 2 * kWidth && host.sizes[0].height == 2 * kHeight,
+          "at scale 2 it asks for twice the size");
+    twice.settle();
+    const qr47::Rect boost = knob(3);
+    host.sent.clear();
+    twice.drag(2 * boost.centreX(), 2 * boost.centreY(), 2 * boost.centreX(),
+               2 * boost.centreY() - 100);
+    twice.settle();
+    checkOneGesture(host.sent, 5, 9.5424f, 0.001f, "at scale 2, 18dB Boost dragged up 100 px");
+    host.close();
+  }
 
   // Opened and closed many times, the UI leaves no descriptor behind.
   const int descriptors = openDescriptors();
