@@ -57,7 +57,7 @@ bool ClapFilter::value(std::uint32_t id, double* clapValue) const {
 
 // The stream may take fewer bytes than offered at a time.
 bool ClapFilter::save(const clap::OutputStream* stream) const {
-  const SavedState state = saveState(filter.values());
+  const SavedState state = saveState(filter.state());
   std::size_t done = 0;
   while (done < state.size()) {
     const std::int64_t written = stream->write(stream, state.data() + done, state.size() - done);
@@ -78,9 +78,9 @@ bool ClapFilter::load(const clap::InputStream* stream) {
     if (read == 0) break;
     done += static_cast<std::size_t>(read);
   }
-  ParameterValues values;
-  if (!loadState(bytes, done, &values)) return false;
-  filter.load(values);
+  FilterState state;
+  if (!loadState(bytes, done, &state)) return false;
+  filter.load(state);
   // While inactive nothing processes: the main thread applies the state itself.
   if (!active) {
     filter.takeLoadedState();

@@ -112,17 +112,23 @@ PortFilter::PortFilter(float sampleRate) {
     applied[index] = std::numeric_limits<float>::quiet_NaN();
   }
   settings.setSampleRate(sampleRate);
+  fade.setSampleRate(sampleRate);
 }
 
-void PortFilter::process(const float* const controls[], const float* const* inputs,
-                         float* const* outputs, std::int32_t sampleFrames) {
+void PortFilter::process(const float* const controls[], const float* enabled,
+                         const float* const* inputs, float* const* outputs,
+                         std::int32_t sampleFrames) {
+  fade.set(enabled && *enabled == 0.0f);
   for (std::int32_t index = 0; index < kParameterCount; ++index) {
     const float value = *controls[index];
     if (value == applied[index]) continue;
     applied[index] = value;
     settings.setParameter(index, hostValueFor(index, value));
   }
-  core.processReplace(settings.loop(), inputs, outputs, sampleFrames);
+  fade.process(inputs, outputs, sampleFrames,
+               [this](const float* const* in, float* const* out, std::int32_t frames) {
+                 core.processReplace(settings.loop(), in, out, frames);
+               });
 }
 
 }  // namespace qr47

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "bypass_fade.h"
 #include "filter_core.h"
 #include "filter_settings.h"
 
@@ -39,14 +40,17 @@ class PortFilter {
   explicit PortFilter(float sampleRate);
 
   // The control values in parameter order; only those that changed since the last call are
-  // applied, then the block is processed, replacing the output.
-  void process(const float* const controls[], const float* const* inputs, float* const* outputs,
-               std::int32_t sampleFrames);
+  // applied, then the block is processed, replacing the output. `enabled` is the host's bypass
+  // switch where it has one (LV2's lv2:enabled: 0 fades to the dry signal, anything else back),
+  // null where it has none.
+  void process(const float* const controls[], const float* enabled, const float* const* inputs,
+               float* const* outputs, std::int32_t sampleFrames);
   // Both sections start again from silence.
   void clearSections() { core.clearSections(); }
 
  private:
   FilterSettings settings;
+  BypassFade fade;
   FilterCore core;
   float applied[kParameterCount];
 };

@@ -90,7 +90,7 @@ void activate(LADSPA_Handle instance) {
 
 void run(LADSPA_Handle instance, unsigned long frames) {
   auto* plugin = static_cast<Plugin*>(instance);
-  plugin->filter.process(plugin->controls, plugin->inputs, plugin->outputs,
+  plugin->filter.process(plugin->controls, nullptr, plugin->inputs, plugin->outputs,
                          static_cast<std::int32_t>(frames));
 }
 

@@ -47,7 +47,7 @@ void activate(LV2_Handle instance) {
 
 void run(LV2_Handle instance, std::uint32_t frames) {
   auto* plugin = static_cast<Plugin*>(instance);
-  plugin->filter.process(plugin->controls, plugin->inputs, plugin->outputs,
+  plugin->filter.process(plugin->controls, nullptr, plugin->inputs, plugin->outputs,
                          static_cast<std::int32_t>(frames));
 }
 

@@ -31,19 +31,26 @@ struct NoiseBlock {
   float* out[2] = {out0.data(), out1.data()};
 };
 
-// The state of the host values 0.5, 0.25, 0.75, 1, 0.5 and 0.1: "QR47", version 1, the values as
-// little-endian floats.
+// The state of the host values 0.5, 0.25, 0.75, 1, 0.5 and 0.1 with the bypass off: "QR47",
+// version 2, the values and the bypass as little-endian floats.
 inline const std::vector<std::uint8_t> kSavedState = {
+    'Q',  'R',  '4',  '7',  2,    0,    0,    0,    0x00, 0x00, 0x00, 0x3F,
+    0x00, 0x00, 0x80, 0x3E, 0x00, 0x00, 0x40, 0x3F, 0x00, 0x00, 0x80, 0x3F,
+    0x00, 0x00, 0x00, 0x3F, 0xCD, 0xCC, 0xCC, 0x3D, 0x00, 0x00, 0x00, 0x00};
+// The same values as the first version saved them, with no bypass: they load with it off.
+inline const std::vector<std::uint8_t> kFirstVersionState = {
     'Q',  'R',  '4',  '7',  1,    0,    0,    0,    0x00, 0x00, 0x00, 0x3F, 0x00, 0x00, 0x80, 0x3E,
     0x00, 0x00, 0x40, 0x3F, 0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0x3F, 0xCD, 0xCC, 0xCC, 0x3D};
 
-// A good state made short or long, of another format or version, with a NaN or Cutoff 2.0
-// (outside the range); no bytes, and noise.
+// A good state made short or long, of another format or version (the first version's number on
+// the second's length included), with a NaN or Cutoff 2.0 (outside the range), a bypass of 0.5;
+// no bytes, and noise.
 inline std::vector<std::vector<std::uint8_t>> refusedStates(const std::vector<std::uint8_t>& good) {
   std::vector<std::vector<std::uint8_t>> states = {
-      {}, {good.begin(), good.end() - 1}, good, std::vector<std::uint8_t>(32, 0xA5)};
+      {}, {good.begin(), good.end() - 1}, good, std::vector<std::uint8_t>(36, 0xA5)};
   states[2].push_back(0);
-  for (const auto& [at, byte] : {std::pair<int, int>{0, 'q'}, {4, 2}, {11, 0x7F}, {11, 0x40}}) {
+  for (const auto& [at, byte] :
+       {std::pair<int, int>{0, 'q'}, {4, 3}, {4, 1}, {11, 0x7F}, {11, 0x40}, {35, 0x3F}}) {
     states.push_back(good);
     states.back()[at] = static_cast<std::uint8_t>(byte);
   }

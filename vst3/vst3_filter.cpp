@@ -35,7 +35,7 @@ bool isMainAudioBus(std::int32_t type, std::int32_t direction, std::int32_t inde
 
 // Reads to the end of the stream, one byte beyond a state at most, so that a longer stream is
 // refused rather than taken in part.
-bool readState(vst3::IBStream* stream, ParameterValues* values) {
+bool readState(vst3::IBStream* stream, FilterState* state) {
   if (!stream) return false;
   std::uint8_t bytes[kSavedStateBytes + 1];
   std::int32_t done = 0;
@@ -49,7 +49,7 @@ bool readState(vst3::IBStream* stream, ParameterValues* values) {
     if (read == 0) break;
     done += read;
   }
-  return loadState(bytes, static_cast<std::size_t>(done), values);
+  return loadState(bytes, static_cast<std::size_t>(done), state);
 }
 
 // A point of a queue, in the order of its samples.
@@ -163,20 +163,20 @@ vst3::tresult Vst3Filter::setActive(vst3::TBool state) {
 }
 
 vst3::tresult Vst3Filter::loadComponentState(vst3::IBStream* state) {
-  ParameterValues values;
-  if (!readState(state, &values)) return vst3::kResultFalse;
-  filter.load(values);
+  FilterState loaded;
+  if (!readState(state, &loaded)) return vst3::kResultFalse;
+  filter.load(loaded);
   if (!active.load(std::memory_order_acquire)) {
     filter.takeLoadedState();
     filter.publishChanges();
   }
-  show(values);
+  show(loaded.values);
   return vst3::kResultOk;
 }
 
 vst3::tresult Vst3Filter::saveComponentState(vst3::IBStream* state) {
   if (!state) return vst3::kInvalidArgument;
-  SavedState bytes = saveState(filter.values());
+  SavedState bytes = saveState(filter.state());
   std::int32_t done = 0;
   while (done < static_cast<std::int32_t>(bytes.size())) {
     std::int32_t written = 0;
@@ -294,9 +294,9 @@ std::uint32_t Vst3Filter::getTailSamples() {
 // The controller.
 
 vst3::tresult Vst3Filter::setComponentState(vst3::IBStream* state) {
-  ParameterValues values;
-  if (!readState(state, &values)) return vst3::kResultFalse;
-  show(values);
+  FilterState loaded;
+  if (!readState(state, &loaded)) return vst3::kResultFalse;
+  show(loaded.values);
   return vst3::kResultOk;
 }
 
