@@ -10,7 +10,7 @@ namespace {
 
 class Values : public qr47::ParameterAccess {
  public:
-  float values[qr47::kParameterCount] = {0.5f, 0.9f, 0.0f, 1.0f, 0.4f, 0.125f};
+  float values[qr47::kEditorValueCount] = {0.5f, 0.9f, 0.0f, 1.0f, 0.4f, 0.125f, 0.0f};
   float value(std::int32_t index) const override { return values[index]; }
   void beginChange(std::int32_t) override {}
   void setValue(std::int32_t, float) override {}

@@ -9,7 +9,8 @@ namespace {
 constexpr double kMargin = 10.0;
 constexpr double kBarHeight = 40.0;
 constexpr double kButtonHeight = 24.0;
-constexpr double kTitleWidth = 76.0;
+constexpr double kTitleWidth = 72.0;
+constexpr double kBypassWidth = 62.0;
 constexpr double kGroupGap = 12.0;
 constexpr double kWidestButton = 84.0;
 constexpr double kPoleButtonShare = 0.8;   // a pole button beside a type button
@@ -38,9 +39,10 @@ EditorLayout layoutFor(double width, double height) {
   layout.bar = {0.0, 0.0, width, kBarHeight};
   const double buttonTop = (kBarHeight - kButtonHeight) / 2;
   layout.title = {kMargin, buttonTop, kTitleWidth, kButtonHeight};
+  layout.bypass = {kMargin + kTitleWidth, buttonTop, kBypassWidth, kButtonHeight};
 
   // The two lists sit at the right of the bar, the poles last.
-  const double room = width - 2 * kMargin - kTitleWidth - 2 * kGroupGap;
+  const double room = width - 2 * kMargin - kTitleWidth - kBypassWidth - 2 * kGroupGap;
   const double typeWidth =
       std::min(kWidestButton, room / (kTypeCount + kPoleChoices * kPoleButtonShare));
   const double poleWidth = typeWidth * kPoleButtonShare;

@@ -1,5 +1,6 @@
 // Where everything sits in the editor, in logical pixels, for a given logical size: a top bar
-// with the name and the two lists (Filter Type's four words, Pole Number's two), the response
+// with the name, the bypass switch and the two lists (Filter Type's four words, Pole Number's
+// two), the response
 // graph with its handle, and a row of four knobs (Cutoff, Q Factor, Additional LP, 18dB Boost)
 // below it. Painting and the pointer both work from this one layout.
 #pragma once
@@ -24,6 +25,7 @@ constexpr std::int32_t kPoleChoices = 2;
 struct EditorLayout {
   Rect bar;                  // the top bar
   Rect title;                // "QR47"
+  Rect bypass;               // the host's bypass switch
   Rect types[kTypeCount];    // low pass, high pass, band pass, notch
   Rect poles[kPoleChoices];  // 2 poles, 4 poles
   Rect graph;                // the plot area, inside its labels

@@ -33,6 +33,9 @@ constexpr Colour kKnobBody = rgb(0x2B2E36);
 
 constexpr char kFont[] = "DejaVu Sans";
 constexpr char kName[] = "QR47";
+constexpr char kBypassWord[] = "Bypass";
+constexpr float kBypassFrom = 0.5f;
+constexpr double kBypassedAlpha = 0.3;
 constexpr double kTitleSize = 18.0;
 constexpr double kButtonTextSize = 12.0;
 constexpr double kLabelSize = 10.0;
@@ -239,7 +242,7 @@ GraphAxes axesShowing(const EditorLayout& layout, const FilterSettings::Loop& lo
 
 }  // namespace
 
-void handlePosition(const EditorLayout& layout, const float (&values)[kParameterCount],
+void handlePosition(const EditorLayout& layout, const float (&values)[kEditorValueCount],
                     float sampleRate, double* x, double* y) {
   const FilterSettings settings = settingsFor(values, sampleRate);
   const GraphAxes axes = axesShowing(layout, settings.loop(), sampleRate);
@@ -250,7 +253,7 @@ void handlePosition(const EditorLayout& layout, const float (&values)[kParameter
   *y = std::clamp(axes.y(responseDb(settings.loop(), hz)), g.y, g.y + g.height);
 }
 
-void paintEditor(cairo_t* cr, const EditorLayout& layout, const float (&values)[kParameterCount],
+void paintEditor(cairo_t* cr, const EditorLayout& layout, const float (&values)[kEditorValueCount],
                  float sampleRate, std::int32_t active) {
   setColour(cr, kBackground);
   cairo_paint(cr);
@@ -260,6 +263,8 @@ void paintEditor(cairo_t* cr, const EditorLayout& layout, const float (&values)[
   cairo_rectangle(cr, layout.bar.x, layout.bar.y, layout.bar.width, layout.bar.height);
   cairo_fill(cr);
   drawText(cr, kName, layout.title, kTitleSize, Align::kLeft, kTextColour, true);
+  const bool bypassed = values[kBypassIndex] >= kBypassFrom;
+  paintButton(cr, layout.bypass, kBypassWord, bypassed);
   char text[kTextBytes];
   const double typeStep = listStep(kFilterTypeParameter, values[kFilterTypeParameter]);
   for (std::int32_t i = 0; i < kTypeCount; ++i) {
@@ -279,6 +284,7 @@ void paintEditor(cairo_t* cr, const EditorLayout& layout, const float (&values)[
   cairo_rectangle(cr, g.x, g.y, g.width, g.height);
   cairo_fill(cr);
   paintGrid(cr, axes, width);
+  cairo_push_group(cr);
   paintCurve(cr, axes, settings.loop());
   double hx, hy;
   handlePosition(layout, values, sampleRate, &hx, &hy);
@@ -289,6 +295,16 @@ void paintEditor(cairo_t* cr, const EditorLayout& layout, const float (&values)[
   setColour(cr, handleActive ? kTextColour : kAccent);
   cairo_set_line_width(cr, 2.0);
   cairo_stroke(cr);
+  cairo_pop_group_to_source(cr);
+  cairo_paint_with_alpha(cr, bypassed ? kBypassedAlpha : 1.0);
+  if (bypassed) {
+    const double unity = std::round(axes.y(0.0)) + 0.5;
+    setColour(cr, kTextColour);
+    cairo_set_line_width(cr, kCurveWidth);
+    cairo_move_to(cr, g.x, unity);
+    cairo_line_to(cr, g.x + g.width, unity);
+    cairo_stroke(cr);
+  }
 
   for (std::int32_t knob = 0; knob < kKnobCount; ++knob) {
     const std::int32_t parameter = kKnobParameters[knob];

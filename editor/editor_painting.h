@@ -2,6 +2,8 @@
 // bar holds the name and the two lists, the graph the response of the current values with its
 // grid and the handle at the cutoff, the row below the four knobs with their names and the texts
 // the host shows for their values. Text that does not fit its place is drawn smaller, never cut.
+// While the host's bypass is on, the output is the input: the curve shows faintly what the
+// filter would do, under a flat line at 0 dB.
 #pragma once
 
 #include <cairo.h>
@@ -9,16 +11,17 @@
 #include <cstdint>
 
 #include "editor_layout.h"
+#include "parameter_access.h"
 #include "program_bank.h"
 
 namespace qr47 {
 
 // `active` is the parameter being dragged, drawn highlighted; -1 for none.
-void paintEditor(cairo_t* cr, const EditorLayout& layout, const float (&values)[kParameterCount],
+void paintEditor(cairo_t* cr, const EditorLayout& layout, const float (&values)[kEditorValueCount],
                  float sampleRate, std::int32_t active);
 
 // Where the handle sits: at the cutoff, on the curve, held within the graph.
-void handlePosition(const EditorLayout& layout, const float (&values)[kParameterCount],
+void handlePosition(const EditorLayout& layout, const float (&values)[kEditorValueCount],
                     float sampleRate, double* x, double* y);
 
 }  // namespace qr47

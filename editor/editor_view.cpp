@@ -16,6 +16,8 @@ constexpr float kWheelStep = 0.01f;    // of a knob's range
 constexpr std::uint64_t kDoubleClickMs = 400;
 constexpr double kDoubleClickSlop = 4.0;  // logical pixels the second press may stray
 constexpr float kPolesStep = 1.0f;
+constexpr float kSwitchOn = 1.0f;  // four poles, or bypassed
+constexpr float kSwitchFrom = 0.5f;
 
 bool fine(unsigned modifiers) {
   return (modifiers & kFineModifier) != 0;
@@ -38,6 +40,7 @@ void EditorView::setSize(double newWidth, double newHeight) {
 }
 
 EditorView::Hit EditorView::hitAt(double x, double y) const {
+  if (layout.bypass.contains(x, y)) return {Target::kBypass, 0};
   for (std::int32_t i = 0; i < kTypeCount; ++i) {
     if (layout.types[i].contains(x, y)) return {Target::kType, i};
   }
@@ -59,6 +62,8 @@ std::int32_t EditorView::parameterOf(const Hit& hit) const {
       return kFilterTypeParameter;
     case Target::kPoles:
       return kPoleNumber;
+    case Target::kBypass:
+      return kBypassIndex;
     default:
       return kCutoff;
   }
@@ -83,6 +88,9 @@ void EditorView::press(double x, double y, unsigned modifiers, std::uint64_t tim
       return;
     case Target::kPoles:
       sendOnce(kPoleNumber, static_cast<float>(hit.index * kPolesStep));
+      return;
+    case Target::kBypass:
+      sendOnce(kBypassIndex, values[kBypassIndex] >= kSwitchFrom ? 0.0f : kSwitchOn);
       return;
     default:
       break;
@@ -126,7 +134,7 @@ void EditorView::motion(double x, double y, unsigned modifiers) {
 }
 
 void EditorView::release() {
-  for (std::int32_t parameter = 0; parameter < kParameterCount; ++parameter) {
+  for (std::int32_t parameter = 0; parameter < kEditorValueCount; ++parameter) {
     if (!changing[parameter]) continue;
     changing[parameter] = false;
     access.endChange(parameter);
@@ -163,8 +171,8 @@ void EditorView::step(std::int32_t parameter, int steps, unsigned modifiers) {
     const double next = std::clamp(listStep(parameter, values[parameter]) + steps, 0.0,
                                    static_cast<double>(kTypeCount - 1));
     sendOnce(parameter, static_cast<float>(next * kFilterTypeStep));
-  } else if (parameter == kPoleNumber) {
-    sendOnce(parameter, steps > 0 ? kPolesStep : 0.0f);
+  } else if (parameter == kPoleNumber || parameter == kBypassIndex) {
+    sendOnce(parameter, steps > 0 ? kSwitchOn : 0.0f);
   } else {
     const double size = kWheelStep * (fine(modifiers) ? kFineShare : 1.0);
     sendOnce(parameter, clampedValue(values[parameter] + steps * size));
@@ -193,7 +201,7 @@ void EditorView::sendDrag(std::int32_t parameter, float value) {
 
 // A value under the editor's own drag stays the editor's until the release.
 bool EditorView::update() {
-  for (std::int32_t parameter = 0; parameter < kParameterCount; ++parameter) {
+  for (std::int32_t parameter = 0; parameter < kEditorValueCount; ++parameter) {
     if (changing[parameter]) continue;
     const float value = access.value(parameter);
     if (value != values[parameter]) {

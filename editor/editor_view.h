@@ -4,8 +4,8 @@
 //
 // A drag is one gesture for the host: it begins with the first movement that changes the value
 // and ends with the release, so a click that moves nothing sends nothing. A click on a list's
-// word, a wheel step, a key and a double click (back to the factory program's value) are each a
-// gesture of one value.
+// word, a click on the bypass switch, a wheel step, a key and a double click (back to the factory
+// program's value) are each a gesture of one value.
 #pragma once
 
 #include <cairo.h>
@@ -43,7 +43,7 @@ class EditorView {
   void paint(cairo_t* cr);
 
  private:
-  enum class Target { kNone, kKnob, kHandle, kType, kPoles };
+  enum class Target { kNone, kKnob, kHandle, kType, kPoles, kBypass };
   struct Hit {
     Target target;
     std::int32_t index;  // the knob, the word, or the pole choice
@@ -60,7 +60,7 @@ class EditorView {
   EditorLayout layout{};
 
   // What the picture shows.
-  float values[kParameterCount] = {};
+  float values[kEditorValueCount] = {};
   float rate = kStartingSampleRate;
   bool stale = true;
 
@@ -68,8 +68,8 @@ class EditorView {
   Hit dragged{Target::kNone, 0};
   double startX = 0.0, startY = 0.0;
   bool fineDrag = false;
-  float startValues[kParameterCount] = {};
-  bool changing[kParameterCount] = {};
+  float startValues[kEditorValueCount] = {};
+  bool changing[kEditorValueCount] = {};
   // The last press, to tell a double click, and the control the keys move.
   Hit lastHit{Target::kNone, 0};
   std::uint64_t lastPressMs = 0;

@@ -1,12 +1,17 @@
 // What the editor needs of a plug-in, and all it knows of one: the six values as host values
-// (0..1, in parameter order), the host's gesture around each change, and the rate the filter
-// runs at. Each adapter implements it over its own interface; every call comes on the host's
-// main (UI) thread.
+// (0..1, in parameter order) and the bypass, the host's gesture around each change, and the rate
+// the filter runs at. Each adapter implements it over its own interface; every call comes on the
+// host's main (UI) thread.
 #pragma once
 
 #include <cstdint>
 
 namespace qr47 {
+
+// Beyond the six parameters (0 to 5): the host's bypass switch, 1 bypassed and 0 not, in the
+// interfaces that hand it to the plug-in.
+constexpr std::int32_t kBypassIndex = 6;
+constexpr std::int32_t kEditorValueCount = kBypassIndex + 1;
 
 class ParameterAccess {
  public:

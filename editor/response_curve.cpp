@@ -38,7 +38,7 @@ double responseDb(const FilterSettings::Loop& s, double hz) {
   return kDecibels * std::log10(magnitude > floor ? magnitude : floor);
 }
 
-FilterSettings settingsFor(const float (&values)[kParameterCount], float sampleRate) {
+FilterSettings settingsFor(const float* values, float sampleRate) {
   FilterSettings settings;
   settings.setSampleRate(sampleRate);
   for (std::int32_t index = 0; index < kParameterCount; ++index) {

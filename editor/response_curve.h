@@ -13,7 +13,7 @@ namespace qr47 {
 constexpr double kFloorDb = -200.0;
 double responseDb(const FilterSettings::Loop& settings, double hz);
 
-// The settings a host's six values give at a rate.
-FilterSettings settingsFor(const float (&values)[kParameterCount], float sampleRate);
+// The settings the host's six values (in parameter order) give at a rate.
+FilterSettings settingsFor(const float* values, float sampleRate);
 
 }  // namespace qr47

@@ -23,7 +23,8 @@ class FixedValues : public qr47::ParameterAccess {
   float sampleRate() const override { return 44100.0f; }
 
  private:
-  static constexpr float kValues[qr47::kParameterCount] = {0.5f, 0.9f, 0.0f, 1.0f, 0.4f, 0.125f};
+  static constexpr float kValues[qr47::kEditorValueCount] = {0.5f, 0.9f,   0.0f, 1.0f,
+                                                             0.4f, 0.125f, 0.0f};
 };
 
 }  // namespace

@@ -78,7 +78,7 @@ TEST(EditorResponse, EqualsTheMeasuredResponse) {
 // A host that notes every call the editor makes.
 class RecordingAccess : public qr47::ParameterAccess {
  public:
-  float values[qr47::kParameterCount] = {1.0f, 0.7f, 0.0f, 0.0f, 0.0f, 0.125f};
+  float values[qr47::kEditorValueCount] = {1.0f, 0.7f, 0.0f, 0.0f, 0.0f, 0.125f, 0.0f};
   std::string calls;
 
   float value(std::int32_t index) const override { return values[index]; }
@@ -92,7 +92,7 @@ class RecordingAccess : public qr47::ParameterAccess {
 };
 
 // What the editor paints in memory, pixel by pixel (the window gets a copy of it).
-std::vector<std::uint32_t> painted(const float (&values)[qr47::kParameterCount], double scale) {
+std::vector<std::uint32_t> painted(const float (&values)[qr47::kEditorValueCount], double scale) {
   RecordingAccess host;
   std::copy(std::begin(values), std::end(values), host.values);
   EditorView view(host);
@@ -116,15 +116,16 @@ std::vector<std::uint32_t> painted(const float (&values)[qr47::kParameterCount],
 }
 
 // The README's picture, which CI draws through a window on a display, is what the editor paints;
-// at scale 2, a setting whose peak grows the level scale paints the picture it painted when it
-// was looked at (its FNV-1a digest).
+// at scale 2, a bypassed setting whose peak grows the level scale paints the picture it painted
+// when it was looked at (its FNV-1a digest).
 TEST(EditorPicture, IsWhatWasLookedAt) {
   cairo_surface_t* readme = cairo_image_surface_create_from_png(QR47_EDITOR_PICTURE);
   ASSERT_EQ(cairo_surface_status(readme), CAIRO_STATUS_SUCCESS);
   ASSERT_EQ(cairo_image_surface_get_width(readme), 640);
   const auto* data = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(readme));
   const int stride = cairo_image_surface_get_stride(readme) / 4;
-  const std::vector<std::uint32_t> pixels = painted({0.5f, 0.9f, 0.0f, 1.0f, 0.4f, 0.125f}, 1.0);
+  const std::vector<std::uint32_t> pixels =
+      painted({0.5f, 0.9f, 0.0f, 1.0f, 0.4f, 0.125f, 0.0f}, 1.0);
   int differing = 0;
   for (int y = 0; y < 400; ++y) {
     for (int x = 0; x < 640; ++x) {
@@ -134,10 +135,10 @@ TEST(EditorPicture, IsWhatWasLookedAt) {
   cairo_surface_destroy(readme);
   EXPECT_EQ(differing, 0);
   std::uint64_t digest = 14695981039346656037ull;
-  for (std::uint32_t pixel : painted({0.3f, 1.0f, 0.75f, 1.0f, 1.0f, 1.0f}, 2.0)) {
+  for (std::uint32_t pixel : painted({0.3f, 1.0f, 0.75f, 1.0f, 1.0f, 1.0f, 1.0f}, 2.0)) {
     digest = (digest ^ pixel) * 1099511628211ull;
   }
-  EXPECT_EQ(digest, 11849796368687755454ull);
+  EXPECT_EQ(digest, 5588719345885309613ull);
 }
 
 class EditorInput : public ::testing::Test {
@@ -187,7 +188,10 @@ TEST_F(EditorInput, ClicksWheelKeysAndDoubleClicksEachSendOneValue) {
   view.release();
   EXPECT_EQ(host.values[2], 0.75f);  // notch
   view.press(layout.poles[1].centreX(), layout.poles[1].centreY(), 0, time += 1000);
-  EXPECT_EQ(host.values[3], 1.0f);                                         // four poles
+  EXPECT_EQ(host.values[3], 1.0f);  // four poles
+  view.press(layout.bypass.centreX(), layout.bypass.centreY(), 0, time += 1000);
+  view.press(layout.bypass.centreX(), layout.bypass.centreY(), 0, time += 1000);
+  EXPECT_EQ(host.values[6], 0.0f);                                         // on and off again
   view.wheel(layout.types[0].centreX(), layout.types[0].centreY(), 1, 0);  // already the last
   view.wheel(layout.types[0].centreX(), layout.types[0].centreY(), -1, 0);
   EXPECT_EQ(host.values[2], 0.5f);  // band pass
@@ -195,7 +199,7 @@ TEST_F(EditorInput, ClicksWheelKeysAndDoubleClicksEachSendOneValue) {
   EXPECT_FLOAT_EQ(host.values[5], 0.145f);
   view.key(qr47::EditorKey::kDown, qr47::kFineModifier);  // the boost, touched last
   EXPECT_FLOAT_EQ(host.values[5], 0.144f);
-  EXPECT_EQ(host.calls, "b2 s2 e2 b3 s3 e3 b2 s2 e2 b5 s5 e5 b5 s5 e5 ");
+  EXPECT_EQ(host.calls, "b2 s2 e2 b3 s3 e3 b6 s6 e6 b6 s6 e6 b2 s2 e2 b5 s5 e5 b5 s5 e5 ");
   host.calls.clear();
   // A double click within its time and place: back to the factory program's value.
   const qr47::Rect boost = knob(3);
