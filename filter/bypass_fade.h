@@ -20,6 +20,8 @@ class BypassFade {
 
   void setSampleRate(float rate);
   void set(bool bypassed) { target = bypassed; }
+  // Where the switch points, at once: for a start, which has nothing to fade from.
+  void finish() { position = target ? length : 0; }
   bool bypassed() const { return target; }
   // Neither fading nor bypassed: the output is the filter's.
   bool filtering() const { return position == 0 && !target; }

@@ -118,7 +118,9 @@ PortFilter::PortFilter(float sampleRate) {
 void PortFilter::process(const float* const controls[], const float* enabled,
                          const float* const* inputs, float* const* outputs,
                          std::int32_t sampleFrames) {
-  fade.set(enabled && *enabled == 0.0f);
+  fade.set(enabled && *enabled <= 0.0f);
+  if (!started) fade.finish();
+  started = true;
   for (std::int32_t index = 0; index < kParameterCount; ++index) {
     const float value = *controls[index];
     if (value == applied[index]) continue;

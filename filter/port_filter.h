@@ -41,16 +41,21 @@ class PortFilter {
 
   // The control values in parameter order; only those that changed since the last call are
   // applied, then the block is processed, replacing the output. `enabled` is the host's bypass
-  // switch where it has one (LV2's lv2:enabled: 0 fades to the dry signal, anything else back),
-  // null where it has none.
+  // switch where it has one, a toggle (LV2's lv2:enabled: 0 or below fades to the dry signal,
+  // anything above back), null where it has none. The first block after a start begins where
+  // the switch points, with no fade.
   void process(const float* const controls[], const float* enabled, const float* const* inputs,
                float* const* outputs, std::int32_t sampleFrames);
-  // Both sections start again from silence.
-  void clearSections() { core.clearSections(); }
+  // Both sections start again from silence: a start.
+  void clearSections() {
+    core.clearSections();
+    started = false;
+  }
 
  private:
   FilterSettings settings;
   BypassFade fade;
+  bool started = false;
   FilterCore core;
   float applied[kParameterCount];
 };

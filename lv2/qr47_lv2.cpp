@@ -1,5 +1,6 @@
 // The filter as an LV2 plug-in: six control ports in the units the host shows, two audio inputs
-// and two audio outputs. Control values arrive with each run and are applied there.
+// and two audio outputs, and the host's bypass switch (lv2:enabled) as a fade to the dry signal.
+// Control values arrive with each run and are applied there.
 #include <lv2/core/lv2.h>
 
 #include <cstdint>
@@ -12,16 +13,19 @@ namespace {
 
 constexpr char kUri[] = "urn:qr47:filter";
 
-// Port numbers: the six controls in parameter order, then the audio.
+// Port numbers: the six controls in parameter order, then the audio, then the bypass switch,
+// last so that saved sessions keep the numbers they had before it.
 constexpr std::uint32_t kLeftIn = kParameterCount;
 constexpr std::uint32_t kRightIn = kLeftIn + 1;
 constexpr std::uint32_t kLeftOut = kLeftIn + 2;
 constexpr std::uint32_t kRightOut = kLeftIn + 3;
+constexpr std::uint32_t kEnabled = kLeftIn + 4;
 
 struct Plugin {
   explicit Plugin(double rate) : filter(static_cast<float>(rate)) {}
   PortFilter filter;
   const float* controls[kParameterCount] = {};
+  const float* enabled = nullptr;  // unconnected: never bypassed
   const float* inputs[2] = {};
   float* outputs[2] = {};
 };
@@ -38,6 +42,8 @@ void connectPort(LV2_Handle instance, std::uint32_t port, void* data) {
     plugin->inputs[port - kLeftIn] = static_cast<const float*>(data);
   } else if (port == kLeftOut || port == kRightOut) {
     plugin->outputs[port - kLeftOut] = static_cast<float*>(data);
+  } else if (port == kEnabled) {
+    plugin->enabled = static_cast<const float*>(data);
   }
 }
 
@@ -47,7 +53,7 @@ void activate(LV2_Handle instance) {
 
 void run(LV2_Handle instance, std::uint32_t frames) {
   auto* plugin = static_cast<Plugin*>(instance);
-  plugin->filter.process(plugin->controls, nullptr, plugin->inputs, plugin->outputs,
+  plugin->filter.process(plugin->controls, plugin->enabled, plugin->inputs, plugin->outputs,
                          static_cast<std::int32_t>(frames));
 }
 

@@ -1,8 +1,9 @@
 // The editor as an LV2 UI: an X11 window inside the one the host hands over (ui:parent), in a
 // binary of its own so that the plug-in's binary never loads X11 or Cairo. It talks to the
-// plug-in only through the six control ports: their values arrive as port events in the units
-// the ports show, and the editor's changes leave through the host's write function, each gesture
-// wrapped in ui:touch where the host offers it. All its work happens in the host's idle calls.
+// plug-in only through the six control ports and the bypass switch (port "enabled"): their values
+// arrive as port events in the units the ports show, and the editor's changes leave through the
+// host's write function, each gesture wrapped in ui:touch where the host offers it. All its work
+// happens in the host's idle calls.
 #include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
 #include <lv2/options/options.h>
@@ -24,6 +25,13 @@ namespace {
 constexpr char kPluginUri[] = "urn:qr47:filter";
 constexpr char kUiUri[] = "urn:qr47:filter#editor";
 constexpr std::uint32_t kFloatProtocol = 0;  // a port event or write of one float
+// The plug-in's lv2:enabled port (qr47.ttl), after the six controls and the four audio ports.
+constexpr std::uint32_t kEnabledPort = 10;
+constexpr float kEnabledOn = 1.0f;
+constexpr float kEnabledOff = 0.0f;
+constexpr float kBypassed = 1.0f;
+constexpr float kNotBypassed = 0.0f;
+constexpr float kBypassedFrom = 0.5f;  // the editor's bypass value, read as a switch
 
 // What the host offers beyond the plug-in's ports, found among the features and options.
 struct HostFeatures {
@@ -88,8 +96,9 @@ HostFeatures featuresOf(const LV2_Feature* const* features) {
   return host;
 }
 
-// The six ports as the editor sees them: host values read from the port events, and the
-// editor's changes written to the ports in their units.
+// The ports as the editor sees them: host values read from the port events, and the editor's
+// changes written to the ports in their units. The editor's bypass (1 bypassed) is the enabled
+// port turned round (0 bypassed).
 class PortAccess : public ParameterAccess {
  public:
   PortAccess(LV2UI_Write_Function write, LV2UI_Controller controller, const HostFeatures& host)
@@ -97,40 +106,49 @@ class PortAccess : public ParameterAccess {
     for (std::int32_t index = 0; index < kParameterCount; ++index) {
       values[index] = kFactoryValues[index];
     }
+    values[kBypassIndex] = bypassFor(kEnabledOn);
   }
 
   void portEvent(std::uint32_t port, float portValue) {
-    if (port >= kParameterCount) return;  // the audio ports
-    values[port] = hostValueFor(static_cast<std::int32_t>(port), portValue);
+    if (port < kParameterCount) {
+      values[port] = hostValueFor(static_cast<std::int32_t>(port), portValue);
+    } else if (port == kEnabledPort) {
+      values[kBypassIndex] = bypassFor(portValue);
+    }  // the audio ports have no events
   }
 
-  float value(std::int32_t index) const override {
-    return isParameterIndex(index) ? values[index] : 0.0f;
-  }
+  float value(std::int32_t index) const override { return known(index) ? values[index] : 0.0f; }
   void beginChange(std::int32_t index) override { grab(index, true); }
   void setValue(std::int32_t index, float value) override {
-    if (!isParameterIndex(index)) return;
-    const float portValue = portValueFor(index, value);
+    if (!known(index)) return;
+    const float portValue = index == kBypassIndex
+                                ? (value >= kBypassedFrom ? kEnabledOff : kEnabledOn)
+                                : portValueFor(index, value);
     // Hosts need not echo what a UI writes to an input port: show what the port now holds.
-    values[index] = hostValueFor(index, portValue);
-    write(controller, static_cast<std::uint32_t>(index), sizeof portValue, kFloatProtocol,
-          &portValue);
+    values[index] = index == kBypassIndex ? bypassFor(portValue) : hostValueFor(index, portValue);
+    write(controller, portOf(index), sizeof portValue, kFloatProtocol, &portValue);
   }
   void endChange(std::int32_t index) override { grab(index, false); }
   float sampleRate() const override { return rate; }
 
  private:
+  static bool known(std::int32_t index) { return isParameterIndex(index) || index == kBypassIndex; }
+  static std::uint32_t portOf(std::int32_t index) {
+    return index == kBypassIndex ? kEnabledPort : static_cast<std::uint32_t>(index);
+  }
+  // As the plug-in plays it, a toggle: 0 and below is bypassed, anything else is not.
+  static float bypassFor(float enabled) {
+    return enabled <= kEnabledOff ? kBypassed : kNotBypassed;
+  }
   void grab(std::int32_t index, bool grabbed) {
-    if (touch && isParameterIndex(index)) {
-      touch->touch(touch->handle, static_cast<std::uint32_t>(index), grabbed);
-    }
+    if (touch && known(index)) touch->touch(touch->handle, portOf(index), grabbed);
   }
 
   LV2UI_Write_Function write;
   LV2UI_Controller controller;
   const LV2UI_Touch* touch;
   float rate;
-  float values[kParameterCount];
+  float values[kEditorValueCount];
 };
 
 // One open editor: the ports' values and the window showing them.

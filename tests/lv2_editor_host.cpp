@@ -225,6 +225,11 @@ void checkEditor(const LV2UI_Descriptor* descriptor) {
       {"18dB Boost dragged up 50 px to 3 times unity", 5, 9.5424f, 0.001f, [&] { dragBy(3, -50); }},
       {"Cutoff double-clicked back to factory", 0, 20000.0f, 0.0f,
        [&] { driver.doubleClick(knob(0).centreX(), knob(0).centreY()); }},
+      // The bypass is the enabled port (10) turned round.
+      {"Bypass clicked on: enabled 0", 10, 0.0f, 0.0f,
+       [&] { driver.click(at.bypass.centreX(), at.bypass.centreY()); }},
+      {"Bypass clicked off: enabled 1", 10, 1.0f, 0.0f,
+       [&] { driver.click(at.bypass.centreX(), at.bypass.centreY()); }},
   };
   for (const Step& step : steps) {
     host.sent.clear();
@@ -241,6 +246,12 @@ void checkEditor(const LV2UI_Descriptor* descriptor) {
   host.portEvent(0, 20000.0f);
   for (int frame = 0; frame < kFramesToRepaint; ++frame) driver.settle();
   check(driver.picture() == before, "cutoff 20000 Hz from the host is repainted as before");
+  host.portEvent(10, 0.0f);
+  for (int frame = 0; frame < kFramesToRepaint; ++frame) driver.settle();
+  check(driver.picture() != before, "the host's bypass is repainted");
+  host.portEvent(10, 1.0f);
+  for (int frame = 0; frame < kFramesToRepaint; ++frame) driver.settle();
+  check(driver.picture() == before, "and its end");
   host.close();
 
   // At scale 2 it is twice the size, and the pointer's pixels count half: 100 px up takes the
