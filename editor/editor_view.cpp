@@ -149,19 +149,19 @@ void EditorView::wheel(double x, double y, int steps, unsigned modifiers) {
   step(focused, steps, modifiers);
 }
 
-bool EditorView::key(EditorKey key, unsigned modifiers) {
-  if (dragged.target != Target::kNone) return false;
+void EditorView::key(EditorKey key, unsigned modifiers) {
+  if (dragged.target != Target::kNone) return;
   switch (key) {
     case EditorKey::kUp:
     case EditorKey::kRight:
       step(focused, 1, modifiers);
-      return true;
+      break;
     case EditorKey::kDown:
     case EditorKey::kLeft:
       step(focused, -1, modifiers);
-      return true;
+      break;
     default:
-      return false;
+      break;
   }
 }
 

@@ -34,8 +34,8 @@ class EditorView {
   void motion(double x, double y, unsigned modifiers);
   void release();
   void wheel(double x, double y, int steps, unsigned modifiers);
-  // True when the key moved a value.
-  bool key(EditorKey key, unsigned modifiers);
+  // The arrows step what was touched last.
+  void key(EditorKey key, unsigned modifiers);
 
   // Takes in what the host changed; true when the picture is out of date.
   bool update();

@@ -160,6 +160,11 @@ class EditorInput : public ::testing::Test {
 // at the release. A click that moves nothing sends nothing.
 TEST_F(EditorInput, ADragIsOneGestureAndAStillClickIsNone) {
   const qr47::Rect q = knob(1);
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 640, 400);
+  cairo_t* cr = cairo_create(surface);
+  view.paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_destroy(surface);
   view.press(q.centreX(), q.centreY(), 0, time);
   view.motion(q.centreX(), q.centreY(), 0);
   view.release();
@@ -167,6 +172,7 @@ TEST_F(EditorInput, ADragIsOneGestureAndAStillClickIsNone) {
   view.press(q.centreX(), q.centreY(), 0, time += 1000);
   view.motion(q.centreX(), q.centreY() - 20, 0);  // up a tenth of the travel
   view.motion(q.centreX(), q.centreY() - 40, 0);
+  EXPECT_TRUE(view.needsPaint());  // the knob turns under the pointer
   view.release();
   EXPECT_EQ(host.calls, "b1 s1 s1 e1 ");
   EXPECT_FLOAT_EQ(host.values[1], 0.9f);
