@@ -15,6 +15,12 @@
 #include "effect_record.h"
 #include "filter_engine.h"
 #include "reference_kernels.h"
+#if defined(QR47_VST3_BUNDLE)
+#include "vst3_host.h"
+#endif
+#if defined(QR47_CLAP_MODULE_PATH)
+#include "clap_host.h"
+#endif
 
 namespace qr47 {
 namespace {
@@ -285,6 +291,117 @@ void ladspaProcessing(benchmark::State& state, Configuration c, int block) {
   portProcessing(state, c, block, d, d->instantiate(d, 44100));
 }
 
+// The VST module with a change of Cutoff every 64 samples: its block split there, as the plug-ins
+// of today's interfaces split theirs.
+constexpr int kChangeEvery = 64;
+constexpr float kChangedCutoffs[] = {0.45f, 0.55f};
+
+void moduleChanges(benchmark::State& state, Configuration c) {
+  constexpr int kBlock = 512;
+  EffectRecord* r = preparedInstance(state, c, kBlock);
+  if (!r) return;
+  Buffers buffers(kBlock);
+  for (auto _ : state) {
+    for (int at = 0; at < kBlock; at += kChangeEvery) {
+      Module::set(r, kCutoff, kChangedCutoffs[(at / kChangeEvery) % 2]);
+      float* in[] = {buffers.inputs[0] + at, buffers.inputs[1] + at};
+      float* out[] = {buffers.outputs[0] + at, buffers.outputs[1] + at};
+      r->processReplaceEntry(r, in, out, kChangeEvery);
+    }
+    benchmark::ClobberMemory();
+  }
+  perFrame(state, kBlock);
+  Module::close(r);
+}
+
+#if defined(QR47_VST3_BUNDLE)
+// The VST 3 bundle, loaded as its hosts load it, with one instance per benchmark active at
+// 44.1 kHz: no changes, the VST module's Cutoff changes as points of one queue, or bypassed once
+// the fade is done.
+enum class Vst3Events { kNone, kChanges, kBypassed };
+
+vst3_test::IPluginFactory* vst3Factory() {
+  static vst3_test::IPluginFactory* loaded = [] {
+    const vst3_test::Module bundle = vst3_test::loadModule(QR47_VST3_BUNDLE);
+    return bundle.getFactory ? bundle.getFactory() : nullptr;
+  }();
+  return loaded;
+}
+
+void vst3Processing(benchmark::State& state, Configuration c, Vst3Events events) {
+  constexpr int kBlock = 512;
+  constexpr vst3_test::ParamID kBypass = 6;
+  if (!vst3Factory()) return state.SkipWithError("cannot load " QR47_VST3_BUNDLE);
+  vst3_test::Instance plugin(vst3Factory(), vst3_test::kQr47Class);
+  plugin.start(44100.0, kBlock);
+  // The normalized values of these settings are their host values.
+  vst3_test::Changes settings, changes;
+  configure(
+      c,
+      [](void* s, std::int32_t i, float v) {
+        static_cast<vst3_test::Changes*>(s)->add(0, static_cast<vst3_test::ParamID>(i), v);
+      },
+      &settings);
+  if (events == Vst3Events::kBypassed) settings.add(0, kBypass, 1.0);
+  for (int at = 0; events == Vst3Events::kChanges && at < kBlock; at += kChangeEvery) {
+    changes.add(at, kCutoff, kChangedCutoffs[(at / kChangeEvery) % 2]);
+  }
+  Buffers buffers(kBlock);
+  plugin.process(buffers.inputs, buffers.outputs, kBlock, &settings);  // 10 ms fade included
+  for (auto _ : state) {
+    plugin.process(buffers.inputs, buffers.outputs, kBlock, &changes);
+    benchmark::ClobberMemory();
+  }
+  perFrame(state, kBlock);
+}
+#endif
+
+#if defined(QR47_CLAP_MODULE_PATH)
+// The CLAP module, loaded as its hosts load it, with one instance per benchmark active at
+// 44.1 kHz: no events, the VST module's Cutoff changes as events of one list, or bypassed once
+// the fade is done.
+enum class ClapEvents { kNone, kChanges, kBypassed };
+
+const clap::PluginEntry* clapEntry() {
+  static const clap::PluginEntry* loaded = [] {
+    const clap::PluginEntry* entry = clap_test::loadClapEntry(QR47_CLAP_MODULE_PATH);
+    return entry && entry->init(QR47_CLAP_MODULE_PATH) ? entry : nullptr;
+  }();
+  return loaded;
+}
+
+void clapProcessing(benchmark::State& state, Configuration c, ClapEvents events) {
+  constexpr int kBlock = 512;
+  constexpr std::uint32_t kBypass = 6;
+  if (!clapEntry()) return state.SkipWithError("cannot load " QR47_CLAP_MODULE_PATH);
+  clap_test::TestHost host;
+  clap_test::Instance plugin(clapEntry(), &host.host);
+  plugin.plugin->activate(plugin.plugin, 44100.0, 1, kBlock);
+  plugin.plugin->startProcessing(plugin.plugin);
+  // The CLAP values of these settings are their host values, Pole Number's step included.
+  clap_test::EventList settings, changes;
+  configure(
+      c,
+      [](void* s, std::int32_t i, float v) {
+        static_cast<clap_test::EventList*>(s)->add(0, static_cast<std::uint32_t>(i), v);
+      },
+      &settings);
+  if (events == ClapEvents::kBypassed) settings.add(0, kBypass, 1.0);
+  for (int at = 0; events == ClapEvents::kChanges && at < kBlock; at += kChangeEvery) {
+    changes.add(static_cast<std::uint32_t>(at), kCutoff, kChangedCutoffs[(at / kChangeEvery) % 2]);
+  }
+  Buffers buffers(kBlock);
+  plugin.process(buffers.inputs, buffers.outputs, kBlock, settings);  // 10 ms fade included
+  for (auto _ : state) {
+    plugin.process(buffers.inputs, buffers.outputs, kBlock, changes);
+    benchmark::ClobberMemory();
+  }
+  perFrame(state, kBlock);
+  plugin.plugin->stopProcessing(plugin.plugin);
+  plugin.plugin->deactivate(plugin.plugin);
+}
+#endif
+
 void createAndClose(benchmark::State& state) {
   for (auto _ : state) {
     EffectRecord* r = module().create();
@@ -322,6 +439,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
       printRow(std::string("Module/SilenceAfterSignal/") + c.name + "/512", vst, "signal");
       printRow(std::string("Lv2/") + c.name + "/512", vst, "VST");
       printRow(std::string("Ladspa/") + c.name + "/512", vst, "VST");
+      const double vstChanges = nsPerFrame_[std::string("Module/Changes/") + c.name + "/512"];
+      printRow(std::string("Vst3/") + c.name + "/512", vst, "VST");
+      printRow(std::string("Vst3/Changes/") + c.name + "/512", vstChanges, "VST");
+      printRow(std::string("Vst3/Bypassed/") + c.name + "/512", vst, "VST");
+      printRow(std::string("Clap/") + c.name + "/512", vst, "VST");
+      printRow(std::string("Clap/Changes/") + c.name + "/512",
+               nsPerFrame_[std::string("Module/Changes/") + c.name + "/512"], "VST");
+      printRow(std::string("Clap/Bypassed/") + c.name + "/512", vst, "VST");
     }
   }
 
@@ -360,6 +485,24 @@ void registerAll() {
                                  512);
     benchmark::RegisterBenchmark((std::string("Ladspa/") + c.name + "/512").c_str(),
                                  ladspaProcessing, c, 512);
+    benchmark::RegisterBenchmark((std::string("Module/Changes/") + c.name + "/512").c_str(),
+                                 moduleChanges, c);
+#if defined(QR47_VST3_BUNDLE)
+    for (const auto& [kind, events] : {std::pair{"", Vst3Events::kNone},
+                                       {"Changes/", Vst3Events::kChanges},
+                                       {"Bypassed/", Vst3Events::kBypassed}}) {
+      benchmark::RegisterBenchmark((std::string("Vst3/") + kind + c.name + "/512").c_str(),
+                                   vst3Processing, c, events);
+    }
+#endif
+#if defined(QR47_CLAP_MODULE_PATH)
+    for (const auto& [kind, events] : {std::pair{"", ClapEvents::kNone},
+                                       {"Changes/", ClapEvents::kChanges},
+                                       {"Bypassed/", ClapEvents::kBypassed}}) {
+      benchmark::RegisterBenchmark((std::string("Clap/") + kind + c.name + "/512").c_str(),
+                                   clapProcessing, c, events);
+    }
+#endif
   }
   const char* names[] = {"Cutoff", "QFactor", "FilterType", "PoleNumber", "AdditionalLp", "Boost"};
   for (std::int32_t i = 0; i < kParameterCount; ++i) {

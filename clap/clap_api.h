@@ -51,6 +51,7 @@ struct Host {
 // Events.
 constexpr std::uint16_t kCoreEventSpace = 0;
 constexpr std::uint16_t kEventParamValue = 5;
+constexpr std::uint16_t kEventParamMod = 6;
 constexpr std::uint16_t kEventParamGestureBegin = 7;
 constexpr std::uint16_t kEventParamGestureEnd = 8;
 
@@ -71,6 +72,19 @@ struct EventParamValue {
   std::int16_t channel;
   std::int16_t key;
   double value;
+};
+
+// An offset the host's modulators add to a parameter's value until they send another; the
+// address fields as in EventParamValue, -1 for any.
+struct EventParamMod {
+  EventHeader header;
+  std::uint32_t paramId;
+  void* cookie;
+  std::int32_t noteId;
+  std::int16_t portIndex;
+  std::int16_t channel;
+  std::int16_t key;
+  double amount;
 };
 
 // The start or end of a change the user makes in the plug-in's window.
@@ -161,7 +175,9 @@ struct PluginEntry {
 
 // Parameters.
 constexpr std::uint32_t kParamIsStepped = 1u << 0;
+constexpr std::uint32_t kParamIsBypass = 1u << 4;  // 1 bypassed; stepped as well
 constexpr std::uint32_t kParamIsAutomatable = 1u << 5;
+constexpr std::uint32_t kParamIsModulatable = 1u << 10;
 constexpr std::uint32_t kParamIsEnum = 1u << 16;
 constexpr std::uint32_t kParamRescanValues = 1u << 0;
 
@@ -311,6 +327,8 @@ static_assert(sizeof(Host) == 88 && offsetof(Host, getExtension) == 56);
 static_assert(sizeof(EventHeader) == 16);
 static_assert(sizeof(EventParamValue) == 56 && offsetof(EventParamValue, cookie) == 24 &&
               offsetof(EventParamValue, value) == 48);
+static_assert(sizeof(EventParamMod) == 56 && offsetof(EventParamMod, noteId) == 32 &&
+              offsetof(EventParamMod, key) == 40 && offsetof(EventParamMod, amount) == 48);
 static_assert(sizeof(AudioBuffer) == 32 && offsetof(AudioBuffer, constantMask) == 24);
 static_assert(sizeof(Process) == 64 && offsetof(Process, audioInputs) == 24 &&
               offsetof(Process, inEvents) == 48);

@@ -3,9 +3,17 @@
 #include <cstring>
 
 #include "clap_filter.h"
+#include "clap_parameters.h"
 
 namespace qr47 {
 namespace {
+
+static_assert(kBypassIndex == static_cast<std::int32_t>(kClapBypassId) &&
+              kEditorValueCount == GestureMailbox::kSlotCount);
+
+bool isEditorIndex(std::int32_t index) {
+  return index >= 0 && index < kEditorValueCount;
+}
 
 template <typename Extension>
 const Extension* hostExtension(const clap::Host* host, const char* id) {
@@ -81,7 +89,7 @@ bool ClapEditor::setVisible(bool visible) {
 // The host hears the end of a gesture the window's closing cut short.
 void ClapEditor::destroy() {
   if (!editor) return;
-  for (std::int32_t index = 0; index < kParameterCount; ++index) {
+  for (std::int32_t index = 0; index < kEditorValueCount; ++index) {
     if (changing[index]) endChange(index);
   }
   if (fdRegistered) fds->unregisterFd(host, editor->fileDescriptor());
@@ -102,11 +110,11 @@ void ClapEditor::onTimer(std::uint32_t id) {
 float ClapEditor::value(std::int32_t index) const {
   float sent;
   if (filter.editorGestures().pending(index, &sent)) return sent;
-  return isParameterIndex(index) ? filter.shownValue(index) : 0.0f;
+  return filter.shownValue(index);
 }
 
 void ClapEditor::beginChange(std::int32_t index) {
-  if (!isParameterIndex(index) || changing[index]) return;
+  if (!isEditorIndex(index) || changing[index]) return;
   changing[index] = true;
   filter.editorGestures().begin(index);
   requestFlush();
@@ -118,7 +126,7 @@ void ClapEditor::setValue(std::int32_t index, float value) {
 }
 
 void ClapEditor::endChange(std::int32_t index) {
-  if (!isParameterIndex(index) || !changing[index]) return;
+  if (!isEditorIndex(index) || !changing[index]) return;
   changing[index] = false;
   filter.editorGestures().end(index);
   requestFlush();

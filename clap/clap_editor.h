@@ -10,7 +10,6 @@
 #include "clap_api.h"
 #include "parameter_access.h"
 #include "plugin_editor.h"
-#include "program_bank.h"
 
 namespace qr47 {
 
@@ -59,7 +58,7 @@ class ClapEditor : public ParameterAccess {
   bool fdRegistered = false;
   bool timerRegistered = false;
   std::uint32_t timerId = clap::kInvalidId;
-  bool changing[kParameterCount] = {};  // gestures begun and not ended, ended at destroy
+  bool changing[kEditorValueCount] = {};  // gestures begun and not ended, ended at destroy
 };
 
 }  // namespace qr47

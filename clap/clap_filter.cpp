@@ -1,6 +1,7 @@
 #include "clap_filter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "clap_parameters.h"
@@ -45,14 +46,37 @@ void ClapFilter::activate(double rate) {
   filter.setSampleRate(static_cast<float>(rate));
   filter.publishChanges();
   filter.clearSections();
+  filter.finishFade();
   currentRate = static_cast<float>(rate);
   active = true;
 }
 
+// The host's modulation signal is processing state, as the interface has it: the value heard is
+// the parameter's value plus the amount, and only the value outlives a reset. Deactivation ends
+// processing, so the amounts go with it; what the host flushes while inactive plays on.
+void ClapFilter::deactivate() {
+  filter.clearModulation();
+  filter.publishChanges();
+  active = false;
+}
+
+void ClapFilter::reset() {
+  filter.clearSections();
+  filter.clearModulation();
+  filter.publishChanges();
+}
+
 bool ClapFilter::value(std::uint32_t id, double* clapValue) const {
-  if (id >= static_cast<std::uint32_t>(kParameterCount)) return false;
-  *clapValue = clapValueOf(id, filter.value(static_cast<std::int32_t>(id)));
+  if (id >= kClapParameterCount) return false;
+  *clapValue = id == kClapBypassId ? (filter.bypassed() ? 1.0 : 0.0)
+                                   : clapValueOf(id, filter.value(static_cast<std::int32_t>(id)));
   return true;
+}
+
+// The editor's host values, and the bypass as 1 or 0.
+float ClapFilter::shownValue(std::int32_t index) const {
+  if (index == static_cast<std::int32_t>(kClapBypassId)) return filter.bypassed() ? 1.0f : 0.0f;
+  return isParameterIndex(index) ? filter.value(index) : 0.0f;
 }
 
 // The stream may take fewer bytes than offered at a time.
@@ -132,14 +156,15 @@ clap::ProcessStatus ClapFilter::process(const clap::Process& p) {
 // The editor's changes land at the block's first sample, before the host's events there, and
 // go back to the host so that it records them as the user's gestures.
 void ClapFilter::deliverGestures(const clap::OutputEvents* out) {
-  for (std::int32_t index = 0; index < kParameterCount; ++index) {
+  if (!gestures.arrived()) return;
+  for (std::uint32_t id = 0; id < kClapParameterCount; ++id) {
+    const auto index = static_cast<std::int32_t>(id);
     const GestureMailbox::Delivery delivery = gestures.take(index);
-    const auto id = static_cast<std::uint32_t>(index);
     if (delivery.begin) pushGesture(out, clap::kEventParamGestureBegin, id);
     if (delivery.hasValue) {
-      const double clapValue = clapValueOf(id, delivery.value);
-      float value;
-      if (hostValueOf(id, clapValue, &value)) filter.setValue(index, value);
+      const double clapValue = id == kClapBypassId ? (bypassOn(delivery.value) ? 1.0 : 0.0)
+                                                   : clapValueOf(id, delivery.value);
+      setValue(id, clapValue);
       gestures.applied(index);
       pushValue(out, id, clapValue);
     }
@@ -147,18 +172,32 @@ void ClapFilter::deliverGestures(const clap::OutputEvents* out) {
   }
 }
 
-// Only parameter values of the core event space are the filter's.
+// Only parameter values and modulation of the core event space are the filter's; modulation
+// aimed at one note, key, channel or port is not, for the filter plays no notes.
 void ClapFilter::applyEvent(const clap::EventHeader& event) {
-  if (event.spaceId != clap::kCoreEventSpace || event.type != clap::kEventParamValue ||
-      event.size < sizeof(clap::EventParamValue)) {
+  if (event.spaceId != clap::kCoreEventSpace) return;
+  if (event.type == clap::kEventParamValue && event.size >= sizeof(clap::EventParamValue)) {
+    clap::EventParamValue change;
+    std::memcpy(&change, &event, sizeof change);
+    setValue(change.paramId, change.value);
+  } else if (event.type == clap::kEventParamMod && event.size >= sizeof(clap::EventParamMod)) {
+    clap::EventParamMod mod;
+    std::memcpy(&mod, &event, sizeof mod);
+    if (isModulatable(mod.paramId) && mod.noteId == kAnyNote && mod.portIndex == kWildcard &&
+        mod.channel == kWildcard && mod.key == kWildcard) {
+      filter.setModulation(static_cast<std::int32_t>(mod.paramId), mod.amount);
+    }
+  }
+}
+
+// A NaN, or an id of no parameter, changes nothing.
+void ClapFilter::setValue(std::uint32_t id, double clapValue) {
+  if (id == kClapBypassId) {
+    if (!std::isnan(clapValue)) filter.setBypass(bypassOn(clapValue));
     return;
   }
-  clap::EventParamValue change;
-  std::memcpy(&change, &event, sizeof change);
   float value;
-  if (hostValueOf(change.paramId, change.value, &value)) {
-    filter.setValue(static_cast<std::int32_t>(change.paramId), value);
-  }
+  if (hostValueOf(id, clapValue, &value)) filter.setValue(static_cast<std::int32_t>(id), value);
 }
 
 void ClapFilter::run(const clap::Process& p, std::uint32_t start, std::uint32_t end) {

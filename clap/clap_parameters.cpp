@@ -1,14 +1,18 @@
 #include "clap_parameters.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "display_text.h"
-#include "program_bank.h"
 
 namespace qr47 {
 namespace {
+
+constexpr char kBypassName[] = "Bypass";
+constexpr const char* kBypassTexts[] = {"Off", "On"};
 
 bool isList(std::uint32_t id) {
   return id == kFilterTypeParameter || id == kPoleNumber;
@@ -18,16 +22,51 @@ double largest(std::uint32_t id) {
   return id == kFilterTypeParameter ? kLastFilterType : 1.0;
 }
 
+// The words in any case, blanks around them, or the steps' digits.
+bool readBypassText(const char* text, bool* on) {
+  while (std::isspace(static_cast<unsigned char>(*text))) ++text;
+  std::size_t length = std::strlen(text);
+  while (length > 0 && std::isspace(static_cast<unsigned char>(text[length - 1]))) --length;
+  const auto is = [&](const char* word) {
+    if (length != std::strlen(word)) return false;
+    for (std::size_t i = 0; i < length; ++i) {
+      if (std::tolower(static_cast<unsigned char>(text[i])) !=
+          std::tolower(static_cast<unsigned char>(word[i]))) {
+        return false;
+      }
+    }
+    return true;
+  };
+  for (const bool step : {false, true}) {
+    if (is(kBypassTexts[step]) || is(step ? "1" : "0")) {
+      *on = step;
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
+bool isModulatable(std::uint32_t id) {
+  return id == kCutoff || id == kQFactor || id == kAdditionalLp || id == kBoost;
+}
+
 bool clapParameterInfo(std::uint32_t index, clap::ParamInfo* info) {
-  if (index >= static_cast<std::uint32_t>(kParameterCount)) return false;
+  if (index >= kClapParameterCount) return false;
   *info = clap::ParamInfo{};
   info->id = index;
   info->flags = clap::kParamIsAutomatable;
-  if (isList(index)) info->flags |= clap::kParamIsStepped | clap::kParamIsEnum;
-  std::snprintf(info->name, sizeof info->name, "%s", kParameterNames[index]);
   info->minValue = 0.0;
+  if (index == kClapBypassId) {
+    info->flags |= clap::kParamIsStepped | clap::kParamIsBypass;
+    std::snprintf(info->name, sizeof info->name, "%s", kBypassName);
+    info->maxValue = 1.0;
+    return true;
+  }
+  if (isList(index)) info->flags |= clap::kParamIsStepped | clap::kParamIsEnum;
+  if (isModulatable(index)) info->flags |= clap::kParamIsModulatable;
+  std::snprintf(info->name, sizeof info->name, "%s", kParameterNames[index]);
   info->maxValue = largest(index);
   info->defaultValue = clapValueOf(index, kFactoryValues[index]);
   return true;
@@ -43,6 +82,34 @@ bool hostValueOf(std::uint32_t id, double clapValue, float* hostValue) {
 
 double clapValueOf(std::uint32_t id, float hostValue) {
   return isList(id) ? listStep(static_cast<std::int32_t>(id), hostValue) : hostValue;
+}
+
+bool clapValueText(std::uint32_t id, double clapValue, char* text, std::size_t capacity) {
+  if (id == kClapBypassId) {
+    if (std::isnan(clapValue)) return false;
+    const char* word = kBypassTexts[bypassOn(clapValue)];
+    return std::snprintf(text, capacity, "%s", word) < static_cast<int>(capacity);
+  }
+  float hostValue;
+  return hostValueOf(id, clapValue, &hostValue) &&
+         valueText(static_cast<std::int32_t>(id), hostValue, text, capacity);
+}
+
+bool clapValueOfText(std::uint32_t id, const char* text, double* clapValue) {
+  if (!text) return false;
+  if (id == kClapBypassId) {
+    bool on;
+    if (!readBypassText(text, &on)) return false;
+    *clapValue = on ? 1.0 : 0.0;
+    return true;
+  }
+  float hostValue;
+  if (id >= static_cast<std::uint32_t>(kParameterCount) ||
+      !parseValueText(static_cast<std::int32_t>(id), text, &hostValue)) {
+    return false;
+  }
+  *clapValue = clapValueOf(id, hostValue);
+  return true;
 }
 
 }  // namespace qr47

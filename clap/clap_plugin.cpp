@@ -9,7 +9,6 @@
 #include "clap_editor.h"
 #endif
 #include "clap_parameters.h"
-#include "display_text.h"
 
 namespace qr47 {
 namespace {
@@ -72,7 +71,7 @@ void onMainThread(const clap::Plugin*) {}
 // Parameters.
 
 std::uint32_t parameterCount(const clap::Plugin*) {
-  return kParameterCount;
+  return kClapParameterCount;
 }
 
 bool parameterInfo(const clap::Plugin*, std::uint32_t index, clap::ParamInfo* info) {
@@ -85,19 +84,11 @@ bool parameterValue(const clap::Plugin* plugin, std::uint32_t id, double* value)
 
 bool valueToText(const clap::Plugin*, std::uint32_t id, double value, char* text,
                  std::uint32_t capacity) {
-  float hostValue;
-  return hostValueOf(id, value, &hostValue) &&
-         valueText(static_cast<std::int32_t>(id), hostValue, text, capacity);
+  return clapValueText(id, value, text, capacity);
 }
 
 bool textToValue(const clap::Plugin*, std::uint32_t id, const char* text, double* value) {
-  float hostValue;
-  if (id >= static_cast<std::uint32_t>(kParameterCount) ||
-      !parseValueText(static_cast<std::int32_t>(id), text, &hostValue)) {
-    return false;
-  }
-  *value = clapValueOf(id, hostValue);
-  return true;
+  return clapValueOfText(id, text, value);
 }
 
 void flush(const clap::Plugin* plugin, const clap::InputEvents* in, const clap::OutputEvents* out) {

@@ -27,27 +27,39 @@ float valueOf(std::uint64_t packed) {
 // opposite order, so that an end it sees has its values and a value it sees has its begin.
 
 void GestureMailbox::begin(std::int32_t index) {
-  if (!isParameterIndex(index)) return;
+  if (!holds(index)) return;
   slots[index].begins.fetch_add(1, std::memory_order_release);
+  sent.fetch_add(1, std::memory_order_release);
 }
 
 void GestureMailbox::set(std::int32_t index, float value) {
-  if (!isParameterIndex(index)) return;
+  if (!holds(index)) return;
   Slot& slot = slots[index];
   slot.sentValue = value;
   slot.latest.store(pack(++slot.sentSerial, value), std::memory_order_release);
+  sent.fetch_add(1, std::memory_order_release);
 }
 
 void GestureMailbox::end(std::int32_t index) {
-  if (!isParameterIndex(index)) return;
+  if (!holds(index)) return;
   slots[index].ends.fetch_add(1, std::memory_order_release);
+  sent.fetch_add(1, std::memory_order_release);
 }
 
 bool GestureMailbox::pending(std::int32_t index, float* value) const {
-  if (!isParameterIndex(index)) return false;
+  if (!holds(index)) return false;
   const Slot& slot = slots[index];
   if (slot.appliedSerial.load(std::memory_order_acquire) == slot.sentSerial) return false;
   *value = slot.sentValue;
+  return true;
+}
+
+// A slot written after the count was read is counted after it, so it is seen next time at the
+// latest.
+bool GestureMailbox::arrived() {
+  const std::uint32_t now = sent.load(std::memory_order_acquire);
+  if (now == sentSeen) return false;
+  sentSeen = now;
   return true;
 }
 

@@ -1,9 +1,9 @@
 // The editor's gestures on their way from the main thread to the side that processes, one
-// mailbox per parameter: how many gestures have begun and ended, and the latest value with its
-// serial number. The main thread never waits and the audio side never allocates or waits: it
-// reads what arrived at the start of a block. Nothing can overflow: values sent faster than the
-// host flushes are coalesced to the latest, and gestures that begin and end between two
-// deliveries reach the host as one.
+// mailbox per parameter and one for the bypass switch (index 6): how many gestures have begun and
+// ended, and the latest value with its serial number. The main thread never waits and the audio
+// side never allocates or waits: it reads what arrived at the start of a block. Nothing can
+// overflow: values sent faster than the host flushes are coalesced to the latest, and gestures that
+// begin and end between two deliveries reach the host as one.
 #pragma once
 
 #include <atomic>
@@ -15,6 +15,8 @@ namespace qr47 {
 
 class GestureMailbox {
  public:
+  static constexpr std::int32_t kSlotCount = kParameterCount + 1;
+
   // What the audio side hands the host for one parameter, in this order.
   struct Delivery {
     bool begin = false;
@@ -30,7 +32,9 @@ class GestureMailbox {
   // The value sent last, while the audio side has not yet applied it.
   bool pending(std::int32_t index, float* value) const;
 
-  // Audio side (or the main thread while nothing processes).
+  // Audio side (or the main thread while nothing processes). Whether anything was sent since the
+  // last call that answered true: one read on a block with nothing to deliver.
+  bool arrived();
   Delivery take(std::int32_t index);
   // The value `take` gave is now the filter's: `pending` answers false from here on.
   void applied(std::int32_t index);
@@ -51,7 +55,13 @@ class GestureMailbox {
   };
   static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
 
-  Slot slots[kParameterCount];
+  static bool holds(std::int32_t index) {
+    return static_cast<std::uint32_t>(index) < static_cast<std::uint32_t>(kSlotCount);
+  }
+
+  Slot slots[kSlotCount];
+  std::atomic<std::uint32_t> sent{0};  // begins, values and ends, counted after each is written
+  std::uint32_t sentSeen = 0;          // the audio side's
 };
 
 }  // namespace qr47

@@ -47,9 +47,16 @@ void AutomatedFilter::apply(std::int32_t index) {
   changed = true;
 }
 
+// Switched back, the filter rings again at once.
 void AutomatedFilter::setBypass(bool bypassed) {
   fade.set(bypassed);
   shownBypass.store(bypassed, std::memory_order_relaxed);
+  if (!bypassed) silentTail.store(false, std::memory_order_relaxed);
+}
+
+void AutomatedFilter::finishFade() {
+  fade.finish();
+  silentTail.store(fade.fullyBypassed(), std::memory_order_relaxed);
 }
 
 void AutomatedFilter::takeLoadedState() {

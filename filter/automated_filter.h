@@ -38,6 +38,8 @@ class AutomatedFilter {
   void setModulation(std::int32_t index, double amount);
   void clearModulation();
   void setBypass(bool bypassed);
+  // An activation: the output starts where the bypass points, with nothing to fade from.
+  void finishFade();
   // A state the other side loaded since the last call, if any, replaces the values and the
   // bypass.
   void takeLoadedState();

@@ -250,6 +250,7 @@ void checkEditor(const PluginEntry* entry) {
       {"18dB Boost dragged up 50 px", 5, 0.125 + 50 / kKnobTravel, drag(3, -50)},
       {"Cutoff double-clicked back to factory", 0, 1.0,
        [&] { driver.doubleClick(at.knobs[0].centreX(), at.knobs[0].centreY()); }},
+      {"Bypass clicked on", 6, 1.0, click(at.bypass)},
   };
   for (const auto& step : steps) {
     if (step.id == 0 && !host.active) host.activate(true);

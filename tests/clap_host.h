@@ -19,6 +19,7 @@ namespace clap_test {
 using namespace qr47::clap;
 
 constexpr char kQr47Id[] = "org.qr47.filter";
+constexpr std::uint16_t kParamValue = 5, kParamMod = 6;
 
 inline const PluginEntry* loadClapEntry(const char* path) {
   return static_cast<const PluginEntry*>(loadSymbol(path, "clap_entry"));
@@ -61,6 +62,12 @@ class TestHost {
   std::thread::id mainThread = std::this_thread::get_id();
 };
 
+// Which notes an event is for: -1 is any.
+struct Address {
+  std::int32_t noteId = -1;
+  std::int16_t port = -1, channel = -1, key = -1;
+};
+
 // Events in time order; each slot big enough for a parameter value, whatever it holds.
 class EventList {
  public:
@@ -79,14 +86,18 @@ class EventList {
   EventList(const EventList&) = delete;
   EventList& operator=(const EventList&) = delete;
 
-  // A parameter value of the core event space (type 5), or of another space or type.
+  // A parameter value of the core event space (type 5), a modulation (type 6, laid out as a value
+  // with the amount in its place), or an event of another space or type; for any note, port,
+  // channel and key unless the address names one.
   void add(std::uint32_t time, std::uint32_t id, double value, std::uint16_t space = 0,
-           std::uint16_t type = 5) {
+           std::uint16_t type = kParamValue, Address to = {}) {
     EventParamValue e{};
     e.header = {static_cast<std::uint32_t>(sizeof e), time, space, type, 0};
     e.paramId = id;
-    e.noteId = -1;
-    e.portIndex = e.channel = e.key = -1;
+    e.noteId = to.noteId;
+    e.portIndex = to.port;
+    e.channel = to.channel;
+    e.key = to.key;
     e.value = value;
     events.push_back(e);
   }

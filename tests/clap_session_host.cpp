@@ -1,9 +1,11 @@
 // A CLAP host that drives the built qr47.clap through fixed sessions (random blocks, from empty
-// to the largest announced, with parameter events at random offsets; resets; a flush while
-// inactive and a new activation at another rate; separate buffers and in place, at 44.1 and
-// 96 kHz) and drives the VST module through the same: its block split at each event's offset,
-// the parameter set between the pieces. Every sample must be the same, bit for bit. The CLAP
-// samples' bits go to a file, so that builds for other platforms can be compared.
+// to the largest announced, with parameter events, bypass switches and modulation at random
+// offsets; resets; a flush while inactive and a new activation at another rate; separate buffers
+// and in place, at 44.1 and 96 kHz) and drives the VST module through the same: its block split
+// at each event's offset, the parameter set between the pieces to the value plus the amount, its
+// output faded with the dry input where bypassed. Every sample must be the same, bit for bit. A
+// reset and a deactivation end the modulation. The CLAP samples' bits go to a file, so that
+// builds for other platforms can be compared.
 //
 // With --probe it loads any maker's CLAP module instead, lists its plug-ins, ports and
 // parameters and runs each plug-in for a block: the host's side of the interface, tried on
@@ -22,12 +24,22 @@ namespace {
 
 using namespace clap_test;
 using session::Change;
+using session::Kind;
 using session::kMaxFrames;
+
+constexpr std::uint16_t kCoreSpace = 0, kOtherSpace = 1, kGestureBegin = 7;
+constexpr std::uint32_t kModulated[] = {0, 1, 4, 5};
+constexpr std::uint32_t kUnmodulated[] = {2, 3, 6};  // Filter Type, Pole Number, Bypass
+constexpr std::int16_t kSomeKey = 60;
+
+std::uint16_t typeOf(const Change& c) {
+  return c.kind == Kind::kModulation ? kParamMod : kParamValue;
+}
 
 class Session : public session::Blocks {
  public:
   Session(const PluginEntry* clapEntry, qr47::ModuleMain vstEntry, std::FILE* log)
-      : Blocks(vstEntry, log), clap(clapEntry, &host.host) {}
+      : Blocks(vstEntry, log, true), clap(clapEntry, &host.host) {}
 
  private:
   void start(double rate) override {
@@ -39,21 +51,52 @@ class Session : public session::Blocks {
     clap.plugin->stopProcessing(clap.plugin);
     clap.plugin->deactivate(clap.plugin);
   }
-  // Deactivated, two changes flushed on the main thread, then active again at another rate.
+  // Deactivated, a change and a modulation flushed on the main thread, then active again at
+  // another rate: the amount flushed plays on.
   void restart(double rate) override {
     stop();
+    vst.clearModulation();
+    const std::vector<Change> changes = {
+        session::randomEvent(random, 0, true),
+        {0, kModulated[random.below(4)], 2.0 * random.unit() - 1.0, 0.0f, Kind::kModulation}};
     EventList flushed;
-    for (int i = 0; i < 2; ++i) {
-      const Change c = session::randomChange(random, 0);
-      flushed.add(0, c.id, c.value);
+    for (const Change& c : changes) {
+      flushed.add(0, c.id, c.value, kCoreSpace, typeOf(c));
       vst.set(c);
     }
+    fade.apply(input, vstOutput, 0, changes);
     clap.params->flush(clap.plugin, flushed.input(), nullptr);
     start(rate);
   }
   void interlude() override {
     clap.plugin->reset(clap.plugin);
     vst.dispatch(opcode::kSuspendResume, 0);
+    vst.clearModulation();
+  }
+
+  // Modulation the plug-in must not hear: of a parameter that takes none, or aimed at one note,
+  // port, channel or key.
+  void addIgnoredModulation(std::uint32_t time) {
+    const double amount = 2.0 * random.unit() - 1.0;
+    Address to;
+    switch (random.below(5)) {
+      case 0:
+        events.add(time, kUnmodulated[random.below(3)], amount, kCoreSpace, kParamMod);
+        return;
+      case 1:
+        to.noteId = 0;
+        break;
+      case 2:
+        to.port = 0;
+        break;
+      case 3:
+        to.channel = 0;
+        break;
+      default:
+        to.key = kSomeKey;
+        break;
+    }
+    events.add(time, random.below(6), amount, kCoreSpace, kParamMod, to);
   }
 
   bool runBlock(bool inPlace) override {
@@ -62,9 +105,10 @@ class Session : public session::Blocks {
     events.clear();
     for (const Change& c : changes) {
       const auto time = static_cast<std::uint32_t>(c.time);
-      if (random.below(4) == 0) events.add(time, c.id, 0.5, 1);  // another event space
-      events.add(time, c.id, c.value);
-      if (random.below(4) == 0) events.add(time, c.id, 0.0, 0, 7);  // a gesture's start
+      if (random.below(4) == 0) events.add(time, c.id, 0.5, kOtherSpace);
+      if (random.below(4) == 0) addIgnoredModulation(time);
+      events.add(time, c.id, c.value, kCoreSpace, typeOf(c));
+      if (random.below(4) == 0) events.add(time, c.id, 0.0, kCoreSpace, kGestureBegin);
     }
     float* const* result = inPlace ? input : output;
     clap.process(input, result, static_cast<std::uint32_t>(frames), events);

@@ -101,9 +101,11 @@ TEST(Clap, ProcessingWithoutAudioBuffers) {
   // A value that is no number, or for no parameter, changes nothing.
   EventList none;
   none.add(0, 5, std::nan(""));
-  none.add(0, 6, 0.5);
+  none.add(0, 6, std::nan(""));
+  none.add(0, 7, 0.5);
   plugin.params->flush(plugin.plugin, none.input(), nullptr);
   EXPECT_EQ(plugin.value(5), 0.125);
+  EXPECT_EQ(plugin.value(6), 0.0);
   deactivate(plugin);
 }
 
@@ -114,17 +116,19 @@ TEST(Clap, ParametersTheirRangesAndTexts) {
   };
   struct Row {
     const char* name;
-    std::uint32_t flags;  // automatable 32; stepped 1 and enum 65536 for the lists
+    // automatable 32, modulatable 1024; stepped 1 and enum 65536 for the lists, stepped and
+    // bypass 16 for the bypass
+    std::uint32_t flags;
     double maximum, defaultValue;
     std::vector<Text> texts;
   };
   const Row rows[] = {
       {"Cutoff",
-       32,
+       1056,
        1.0,
        1.0,
        {{0.0, "270 Hz"}, {0.33333, "900 Hz"}, {0.5, "2950 Hz"}, {1.0, "20000 Hz"}}},
-      {"Q Factor", 32, 1.0, 0.7f, {{0.0, "1 %"}, {0.7f, "70 %"}, {1.0, "100 %"}}},
+      {"Q Factor", 1056, 1.0, 0.7f, {{0.0, "1 %"}, {0.7f, "70 %"}, {1.0, "100 %"}}},
       {"Filter Type",
        65569,
        3.0,
@@ -135,17 +139,18 @@ TEST(Clap, ParametersTheirRangesAndTexts) {
         {3.0, "notch"},
         {2.9, "band pass"}}},
       {"Pole Number", 65569, 1.0, 0.0, {{0.0, "2 poles"}, {1.0, "4 poles"}}},
-      {"Additional LP", 32, 1.0, 0.0, {{0.0, "Off"}, {0.125, "13 %"}, {0.5, "50 %"}}},
+      {"Additional LP", 1056, 1.0, 0.0, {{0.0, "Off"}, {0.125, "13 %"}, {0.5, "50 %"}}},
       {"18dB Boost",
-       32,
+       1056,
        1.0,
        0.125,
        {{0.0, "-inf dB"}, {0.0625, "-6.02 dB"}, {0.125, "0.00 dB"}, {1.0, "18.06 dB"}}},
+      {"Bypass", 49, 1.0, 0.0, {{0.0, "Off"}, {1.0, "On"}}},
   };
   TestHost host;
   Instance plugin(entry(), &host.host);
-  ASSERT_EQ(plugin.params->count(plugin.plugin), 6u);
-  for (std::uint32_t id = 0; id < 6; ++id) {
+  ASSERT_EQ(plugin.params->count(plugin.plugin), 7u);
+  for (std::uint32_t id = 0; id < 7; ++id) {
     const Row& row = rows[id];
     ParamInfo info{};
     ASSERT_TRUE(plugin.params->getInfo(plugin.plugin, id, &info));
@@ -168,7 +173,7 @@ TEST(Clap, ParametersTheirRangesAndTexts) {
     }
   }
   ParamInfo info{};
-  EXPECT_FALSE(plugin.params->getInfo(plugin.plugin, 6, &info));
+  EXPECT_FALSE(plugin.params->getInfo(plugin.plugin, 7, &info));
   char small[4];
   EXPECT_FALSE(plugin.params->valueToText(plugin.plugin, 0, 1.0, small, sizeof small));
 }
@@ -191,7 +196,9 @@ TEST(Clap, TextsReadBackWithOrWithoutTheirUnits) {
       {4, "25", "25 %"},      {5, "+6 dB", "6.00 dB"},
       {5, "-inf", "-inf dB"}, {5, "-12.5dB", "-12.50 dB"},
       {5, "+-3", nullptr},    {5, "nan", nullptr},
-      {6, "1", nullptr},      {0, "inf", nullptr},
+      {6, " on ", "On"},      {6, "OFF", "Off"},
+      {6, "1", "On"},         {6, "0.5", nullptr},
+      {7, "1", nullptr},      {0, "inf", nullptr},
   };
   TestHost host;
   Instance plugin(entry(), &host.host);
@@ -208,13 +215,19 @@ TEST(Clap, TextsReadBackWithOrWithoutTheirUnits) {
   }
 }
 
+// The state holds the values and the bypass, never the modulation; the first version's loads
+// with the bypass off.
 TEST(Clap, StateRoundTripsExactlyIntoAFreshInstance) {
   TestHost host;
   Instance saved(entry(), &host.host);
   EventList changes;  // flushed while inactive
   const double values[] = {0.5, 0.25, 3.0, 1.0, 0.5, 0.1};
   for (std::uint32_t id = 0; id < 6; ++id) changes.add(0, id, values[id]);
+  for (std::uint32_t id : {0, 1, 4, 5}) changes.add(0, id, 0.25, 0, kParamMod);
   saved.params->flush(saved.plugin, changes.input(), nullptr);
+  for (std::uint32_t id = 0; id < 6; ++id) {
+    EXPECT_EQ(saved.value(id), static_cast<float>(values[id])) << "no modulation in it";
+  }
   MemoryStream stream;  // one byte a call
   ASSERT_TRUE(saved.state->save(saved.plugin, &stream.output));
   EXPECT_EQ(stream.bytes, kSavedState);
@@ -223,13 +236,32 @@ TEST(Clap, StateRoundTripsExactlyIntoAFreshInstance) {
   stream.chunk = 3;
   ASSERT_TRUE(restored.state->load(restored.plugin, &stream.input));
   EXPECT_EQ(host.valueRescans, 1) << "the host is told the values changed";
-  for (std::uint32_t id = 0; id < 6; ++id) EXPECT_EQ(restored.value(id), saved.value(id)) << id;
+  for (std::uint32_t id = 0; id < 7; ++id) EXPECT_EQ(restored.value(id), saved.value(id)) << id;
   activate(saved);
   activate(restored);
+  saved.plugin->reset(saved.plugin);
   EventList none;
-  EXPECT_EQ(outputOf(restored, none), outputOf(saved, none));
+  EXPECT_EQ(outputOf(restored, none), outputOf(saved, none)) << "a reset ends the modulation";
   deactivate(saved);
   deactivate(restored);
+
+  // Bypassed, the state ends with 1.0; the first version's state turns it off again.
+  EventList bypass;
+  bypass.add(0, 6, 1.0);
+  saved.params->flush(saved.plugin, bypass.input(), nullptr);
+  MemoryStream bypassed;
+  bypassed.chunk = 64;
+  ASSERT_TRUE(saved.state->save(saved.plugin, &bypassed.output));
+  std::vector<std::uint8_t> expected = kSavedState;
+  expected[34] = 0x80, expected[35] = 0x3F;
+  EXPECT_EQ(bypassed.bytes, expected);
+  ASSERT_TRUE(restored.state->load(restored.plugin, &bypassed.input));
+  EXPECT_EQ(restored.value(6), 1.0);
+  MemoryStream first;
+  first.bytes = kFirstVersionState;
+  ASSERT_TRUE(restored.state->load(restored.plugin, &first.input));
+  EXPECT_EQ(restored.value(6), 0.0);
+  for (std::uint32_t id = 0; id < 6; ++id) EXPECT_EQ(restored.value(id), saved.value(id)) << id;
 
   // A VST host's Pole Number of exactly 0.5 is four poles already.
   MemoryStream halfway;
@@ -262,13 +294,14 @@ TEST(Clap, StatesNotOfThisFormatAreRefusedAndChangeNothing) {
   EXPECT_FALSE(plugin.state->load(plugin.plugin, &failing.input));
   EXPECT_FALSE(plugin.state->save(plugin.plugin, &failing.output));
   EXPECT_EQ(host.valueRescans, 0);
-  for (std::uint32_t id = 0; id < 6; ++id) EXPECT_EQ(plugin.value(id), source.value(id));
+  for (std::uint32_t id = 0; id < 7; ++id) EXPECT_EQ(plugin.value(id), source.value(id));
   plugin.plugin->reset(plugin.plugin);
   EXPECT_EQ(outputOf(plugin, none), before) << "the same sound from a cleared filter";
   deactivate(plugin);
 }
 
-// The tail is the VST module's answer, but 0 where the filter is silent; no latency.
+// The tail is the VST module's answer, but 0 where the filter is silent or, once the fade of 10 ms
+// is done, bypassed; no latency.
 TEST(Clap, TailAndLatencyAsTheFilterHasThem) {
   qr47::ModuleMain vstEntry = loadEntry(QR47_MODULE_PATH);
   ASSERT_NE(vstEntry, nullptr);
@@ -296,22 +329,37 @@ TEST(Clap, TailAndLatencyAsTheFilterHasThem) {
       }
       plugin.params->flush(plugin.plugin, changes.input(), nullptr);
       activate(plugin, rate);
-      EXPECT_EQ(plugin.tail->get(plugin.plugin), static_cast<std::uint32_t>(r->dispatchEntry(
-                                                     r, opcode::kTailSize, 0, 0, nullptr, 0)));
+      const auto vstTail =
+          static_cast<std::uint32_t>(r->dispatchEntry(r, opcode::kTailSize, 0, 0, nullptr, 0));
+      EXPECT_EQ(plugin.tail->get(plugin.plugin), vstTail);
       EXPECT_EQ(plugin.latency->get(plugin.plugin), 0u);
       EventList silence;
       silence.add(0, 5, 0.0);
       EXPECT_EQ(outputOf(plugin, silence), std::vector<float>(2 * kFrames, 0.0f));
       EXPECT_EQ(plugin.tail->get(plugin.plugin), 0u) << "a silent setting has no tail";
+      EventList bypass;
+      bypass.add(0, 5, s.boost);
+      bypass.add(0, 6, 1.0);
+      const EventList none;
+      const auto fadeFrames = static_cast<std::uint32_t>(rate / 100);  // 441 and 960
+      for (std::uint32_t done = 0; done < fadeFrames; done += kFrames) {
+        outputOf(plugin, done == 0 ? bypass : none);
+        EXPECT_EQ(plugin.tail->get(plugin.plugin), done + kFrames < fadeFrames ? vstTail : 0u)
+            << "fading after " << done + kFrames;
+      }
+      NoiseBlock dry(kFrames, 2);
+      plugin.process(dry.in, dry.out, kFrames, none);
+      EXPECT_EQ(dry.out0, dry.in0) << "bypassed";
+      EXPECT_EQ(dry.out1, dry.in1);
       deactivate(plugin);
       r->dispatchEntry(r, opcode::kClose, 0, 0, nullptr, 0);
     }
   }
 }
 
-// The audio thread processes with events while the main thread reads values and texts, saves
-// and loads: the plug-in calls the host only from the main thread, and the last state loaded
-// is what the next block plays.
+// The audio thread processes with events and modulation while the main thread reads values and
+// texts, saves and loads: the plug-in calls the host only from the main thread, and the last
+// state loaded is what the next block plays once a reset has ended the modulation.
 TEST(Clap, MainAndAudioThreadsAsTheInterfaceSeparatesThem) {
   TestHost host;
   Instance plugin(entry(), &host.host);
@@ -322,7 +370,9 @@ TEST(Clap, MainAndAudioThreadsAsTheInterfaceSeparatesThem) {
     std::uint32_t n = 0;
     while (!stop) {
       events.clear();
+      const std::uint32_t modulated[] = {0, 1, 4, 5};
       events.add(n % kFrames, n % 6, (n % 4) / 4.0);
+      events.add(n % kFrames, modulated[n % 4], (n % 3) / 4.0, 0, kParamMod);
       outputOf(plugin, events, ++n);
     }
   });
@@ -331,7 +381,7 @@ TEST(Clap, MainAndAudioThreadsAsTheInterfaceSeparatesThem) {
   for (int round = 0; round < 300; ++round) {
     double value;
     char text[64];
-    for (std::uint32_t id = 0; id < 6; ++id) {
+    for (std::uint32_t id = 0; id < 7; ++id) {
       ASSERT_TRUE(plugin.params->getValue(plugin.plugin, id, &value));
       ASSERT_TRUE(plugin.params->valueToText(plugin.plugin, id, value, text, sizeof text));
     }

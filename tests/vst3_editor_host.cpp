@@ -1,10 +1,10 @@
 // A VST 3 host that opens QR47's editor as Linux hosts do: the view embedded in a window of the
 // host's own, its file descriptor and timer served by the run loop the host's plug frame offers,
-// and the real pointer moved over it. Each of the six parameters must change under the pointer as
-// one gesture for its id; a value the host sets must be repainted; a content scale of 2 must
-// double the size; opening and closing the view 100 times must leave no file descriptor open.
-// Without a display, or without a run loop, the view must refuse to attach and the plug-in must
-// process as before. Exits 0 when every check holds.
+// and the real pointer moved over it. Each of the six parameters and the bypass must change under
+// the pointer as one gesture for its id; a value the host sets, and its bypass, must be repainted;
+// a content scale of 2 must double the size; opening and closing the view 100 times must leave no
+// file descriptor open. Without a display, or without a run loop, the view must refuse to attach
+// and the plug-in must process as before. Exits 0 when every check holds.
 #include <dirent.h>
 #include <poll.h>
 #include <unistd.h>
@@ -33,7 +33,7 @@ constexpr int kOpenings = 100;
 constexpr std::int32_t kFrames = 512;
 constexpr unsigned kSeed = 27;
 constexpr double kRate = 48000.0;
-constexpr ParamID kParameters = 6;
+constexpr ParamID kParameters = 7;  // the six and the bypass
 constexpr char kX11[] = "X11EmbedWindowID";
 constexpr char kEditor[] = "editor";
 
@@ -195,6 +195,8 @@ void checkPointer(editor_test::EditorDriver& driver, Instance& plugin, Handler& 
       {"high pass clicked", 2, 'c', l.types[1], 0, 1.0 / 3},
       {"4 poles clicked", 3, 'c', l.poles[1], 0, 1.0},
       {"2 poles clicked", 3, 'c', l.poles[0], 0, 0.0},
+      {"bypass clicked on", 6, 'c', l.bypass, 0, 1.0},
+      {"bypass clicked off", 6, 'c', l.bypass, 0, 0.0},
       {"Q Factor double clicked back to 70 %", 1, 'C', l.knobs[1], 0, 0.7},
   };
   for (const Step& s : steps) {
@@ -292,6 +294,9 @@ int main(int argc, char** argv) {
       check(driver.picture() == still, "nothing repaints while nothing changes");
       plugin.controller->setParamNormalized(0, 0.2);
       check(driver.picture() != still && handler.edits.empty(), "a host change is repainted");
+      const editor_test::Picture filtering = driver.picture();
+      plugin.controller->setParamNormalized(6, 1.0);
+      check(driver.picture() != filtering && handler.edits.empty(), "the host's bypass too");
 
       checkScale(view, frame);
       check(view->removed() == kResultOk && frame.handlers.empty() && frame.timers.empty() &&

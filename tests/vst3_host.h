@@ -4,6 +4,7 @@
 // and count nothing; the plug-in's own counts are what the tests check.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>

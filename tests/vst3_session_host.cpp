@@ -1,9 +1,10 @@
 // A VST 3 host that drives the built QR47.vst3 through fixed sessions (random blocks, from empty
-// to the largest announced, with parameter changes at random samples; calls that carry only
-// changes; deactivation and activation at another rate; separate buffers and in place, at 44.1
-// and 96 kHz) and drives the VST 2.x module through the same: its block split at each change, the
-// parameter set between the pieces. Every sample must be the same, bit for bit. The VST 3
-// samples' bits go to a file, so that builds for other platforms can be compared.
+// to the largest announced, with parameter changes and bypass switches at random samples; calls
+// that carry only those; deactivation and activation at another rate; separate buffers and in
+// place, at 44.1 and 96 kHz) and drives the VST 2.x module through the same: its block split at
+// each change, the parameter set between the pieces, its output faded with the input where the
+// bypass says. Every sample must be the same, bit for bit. The VST 3 samples' bits go to a file,
+// so that builds for other platforms can be compared.
 //
 // With --probe it loads any maker's bundle instead, lists its classes, buses and parameters and
 // runs each effect for a block: the host's side of the interface, tried on plug-ins built
@@ -22,7 +23,8 @@ using namespace vst3_test;
 using session::Change;
 using session::kMaxFrames;
 
-// The normalized value of a change: a list's step over its last step, or the value itself.
+// The normalized value of a change: a list's step over its last step, or the value itself (the
+// bypass's 0 or 1 among them).
 double normalized(const Change& c) {
   return c.id == 2 ? c.value / 3.0 : c.value;
 }
@@ -46,13 +48,15 @@ class Session : public session::Blocks {
 
   // A call with no audio, only changes.
   void interlude() override {
-    Changes changes;
+    Changes queues;
+    std::vector<Change> changes;
     for (int i = 0; i < 2; ++i) {
-      const Change c = session::randomChange(random, 0);
-      changes.add(0, c.id, normalized(c));
-      vst.set(c);
+      changes.push_back(session::randomEvent(random, 0, false));
+      queues.add(0, changes.back().id, normalized(changes.back()));
+      vst.set(changes.back());
     }
-    plugin.process(nullptr, nullptr, 0, &changes);
+    fade.apply(nullptr, nullptr, 0, changes);
+    plugin.process(nullptr, nullptr, 0, &queues);
   }
 
   bool runBlock(bool inPlace) override {

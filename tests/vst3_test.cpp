@@ -113,7 +113,7 @@ TEST(Vst3, InterfacesAndTheirCounts) {
   auto* root = static_cast<IComponent*>(object);
   std::uint32_t count = 1;
   for (const Uid& iid : {FUnknown::kIid, IPluginBase::kIid, IComponent::kIid, IAudioProcessor::kIid,
-                         IEditController::kIid}) {
+                         IEditController::kIid, IProcessContextRequirements::kIid}) {
     void* other = nullptr;
     ASSERT_EQ(root->queryInterface(iid.data(), &other), kResultOk);
     ASSERT_NE(other, nullptr);
@@ -121,6 +121,12 @@ TEST(Vst3, InterfacesAndTheirCounts) {
     static_cast<FUnknown*>(other)->release();
     ++count;
   }
+  // It needs nothing of the process context: no flag.
+  void* requirements = nullptr;
+  root->queryInterface(IProcessContextRequirements::kIid.data(), &requirements);
+  EXPECT_EQ(
+      static_cast<IProcessContextRequirements*>(requirements)->getProcessContextRequirements(), 0u);
+  static_cast<FUnknown*>(requirements)->release();
   void* none = &object;
   EXPECT_EQ(root->queryInterface(IPluginFactory::kIid.data(), &none), -1);
   EXPECT_EQ(none, nullptr);
@@ -176,7 +182,7 @@ TEST(Vst3, ParametersTheirStepsAndTexts) {
   struct Row {
     const char* title;
     const char* units;
-    std::int32_t steps, flags;  // flags: automatable 1, a list 8
+    std::int32_t steps, flags;  // flags: automatable 1, a list 8, the host's bypass 65536
     double defaultValue;
     std::vector<Text> texts;
   };
@@ -192,11 +198,12 @@ TEST(Vst3, ParametersTheirStepsAndTexts) {
       {"Pole Number", "", 1, 9, 0.0, {{0.0, "2 poles"}, {1.0, "4 poles"}}},
       {"Additional LP", "%", 0, 1, 0.0, {{0.0, "Off"}, {0.5, "50 %"}}},
       {"18dB Boost", "dB", 0, 1, 0.125, {{0.0, "-inf dB"}, {0.0625, "-6.02 dB"}}},
+      {"Bypass", "", 1, 65537, 0.0, {{0.0, "Off"}, {0.4, "Off"}, {0.5, "On"}}},
   };
   Instance plugin(factory(), kQr47Class);
   IEditController* c = plugin.controller;
-  ASSERT_EQ(c->getParameterCount(), 6);
-  for (std::int32_t index = 0; index < 6; ++index) {
+  ASSERT_EQ(c->getParameterCount(), 7);
+  for (std::int32_t index = 0; index < 7; ++index) {
     const Row& row = rows[index];
     const auto id = static_cast<ParamID>(index);
     ParameterInfo info;
@@ -224,15 +231,18 @@ TEST(Vst3, ParametersTheirStepsAndTexts) {
   EXPECT_EQ(c->normalizedParamToPlain(2, 2.0 / 3), 2.0);
   EXPECT_EQ(c->plainParamToNormalized(2, 3.0), 1.0);
   EXPECT_EQ(c->normalizedParamToPlain(0, 0.25), 0.25);
+  EXPECT_EQ(c->normalizedParamToPlain(6, 0.5), 1.0);
   std::u16string garbage = u"12 parsecs";
   ParamValue value;
   EXPECT_NE(c->getParamValueByString(0, garbage.data(), value), kResultOk);
+  EXPECT_NE(c->getParamValueByString(6, garbage.data(), value), kResultOk);
   ParameterInfo outside{};
-  EXPECT_NE(c->getParameterInfo(6, outside), kResultOk);
+  EXPECT_NE(c->getParameterInfo(7, outside), kResultOk);
 }
 
-// The component's state: exactly the six values, and a fresh instance that sets it plays the
-// same; the controller follows it.
+// The component's state: exactly the six values and the bypass, and a fresh instance that sets
+// it plays the same; the controller follows it. The first version's state loads with the bypass
+// off and is saved again as the second's.
 TEST(Vst3, StateRoundTripsAndTheControllerFollows) {
   Instance saved(factory(), kQr47Class);
   saved.start(44100.0, kFrames);
@@ -243,6 +253,15 @@ TEST(Vst3, StateRoundTripsAndTheControllerFollows) {
   MemoryStream stream;
   ASSERT_EQ(saved.component->getState(&stream), kResultOk);
   EXPECT_EQ(stream.data, kSavedState);
+  Changes bypass;
+  bypass.add(0, 6, 1.0);
+  saved.process(nullptr, nullptr, 0, &bypass);
+  std::vector<std::uint8_t> bypassed = kSavedState;
+  bypassed[34] = 0x80;  // the bypass 1.0
+  bypassed[35] = 0x3F;
+  stream.data.clear();
+  ASSERT_EQ(saved.component->getState(&stream), kResultOk);
+  EXPECT_EQ(stream.data, bypassed);
 
   Instance restored(factory(), kQr47Class);
   stream.chunk = 3;
@@ -253,11 +272,27 @@ TEST(Vst3, StateRoundTripsAndTheControllerFollows) {
     // What the state holds: the host values, narrowed to float.
     EXPECT_EQ(restored.controller->getParamNormalized(id), static_cast<float>(values[id])) << id;
   }
+  EXPECT_EQ(restored.controller->getParamNormalized(6), 1.0);
   restored.start(44100.0, kFrames);
   saved.stop();
   saved.start(44100.0, kFrames);  // the sections from silence, as in the fresh one
   Changes none;
   EXPECT_EQ(outputOf(restored, &none), outputOf(saved, &none));
+  // From the 441st sample after the switch (10 ms) on, the output is the input.
+  NoiseBlock block(kFrames, 2);
+  restored.process(block.in, block.out, kFrames, &none);
+  const std::int32_t dry = 441 - kFrames - 1;
+  EXPECT_TRUE(std::equal(block.out0.begin() + dry, block.out0.end(), block.in0.begin() + dry) &&
+              std::equal(block.out1.begin() + dry, block.out1.end(), block.in1.begin() + dry));
+
+  MemoryStream first, again;
+  first.data = kFirstVersionState;
+  ASSERT_EQ(restored.component->setState(&first), kResultOk);
+  first.position = 0;
+  ASSERT_EQ(restored.controller->setComponentState(&first), kResultOk);
+  EXPECT_EQ(restored.controller->getParamNormalized(6), 0.0);
+  ASSERT_EQ(restored.component->getState(&again), kResultOk);
+  EXPECT_EQ(again.data, kSavedState);
 }
 
 TEST(Vst3, StatesNotOfThisFormatAreRefusedAndChangeNothing) {
@@ -286,7 +321,7 @@ TEST(Vst3, StatesNotOfThisFormatAreRefusedAndChangeNothing) {
   EXPECT_EQ(plugin.component->setState(&failing), kResultFalse);
   EXPECT_EQ(plugin.component->getState(&failing), kResultFalse);
   EXPECT_EQ(plugin.component->setState(nullptr), kResultFalse);
-  for (ParamID id = 0; id < 6; ++id) {
+  for (ParamID id = 0; id < 7; ++id) {
     EXPECT_EQ(plugin.controller->getParamNormalized(id), source.controller->getParamNormalized(id));
   }
   plugin.stop();
@@ -294,13 +329,14 @@ TEST(Vst3, StatesNotOfThisFormatAreRefusedAndChangeNothing) {
   EXPECT_EQ(outputOf(plugin, &none), before) << "the same sound from a cleared filter";
 }
 
-// The tail is the VST module's answer, but 0 where the filter is silent.
+// The tail is the VST module's answer, but 0 where the filter is silent, and once the fade to the
+// bypass is done: 10 ms after the switch, 441 samples at 44.1 kHz and 960 at 96 kHz.
 TEST(Vst3, TailAsTheFilterHasIt) {
   qr47::ModuleMain vstEntry = loadEntry(QR47_MODULE_PATH);
   ASSERT_NE(vstEntry, nullptr);
   const double settings[][6] = {{1.0, 0.7, 0, 0, 0, 0.125}, {0.3, 0.9, 2.0 / 3, 1, 1.0, 0.5}};
   const float vstValues[][6] = {{1.0f, 0.7f, 0, 0, 0, 0.125f}, {0.3f, 0.9f, 0.5f, 1, 1.0f, 0.5f}};
-  for (double rate : {44100.0, 96000.0}) {
+  for (const auto& [rate, fade] : {std::pair{44100.0, 441}, {96000.0, 960}}) {
     for (int s = 0; s < 2; ++s) {
       Instance plugin(factory(), kQr47Class);
       qr47::EffectRecord* r = vstEntry(answerHostVersion);
@@ -312,8 +348,19 @@ TEST(Vst3, TailAsTheFilterHasIt) {
         r->setParameterEntry(r, static_cast<std::int32_t>(id), vstValues[s][id]);
       }
       plugin.process(nullptr, nullptr, 0, &changes);
-      EXPECT_EQ(plugin.processor->getTailSamples(), static_cast<std::uint32_t>(r->dispatchEntry(
-                                                        r, opcode::kTailSize, 0, 0, nullptr, 0)));
+      const auto tail =
+          static_cast<std::uint32_t>(r->dispatchEntry(r, opcode::kTailSize, 0, 0, nullptr, 0));
+      EXPECT_EQ(plugin.processor->getTailSamples(), tail);
+      Changes on, none, off;
+      on.add(0, 6, 1.0);
+      off.add(0, 6, 0.0);
+      for (std::int32_t done = 0; done < fade; done += kFrames) {
+        EXPECT_EQ(plugin.processor->getTailSamples(), tail) << done << " samples into the fade";
+        outputOf(plugin, done == 0 ? &on : &none);
+      }
+      EXPECT_EQ(plugin.processor->getTailSamples(), 0u) << "bypassed";
+      outputOf(plugin, &off);
+      EXPECT_EQ(plugin.processor->getTailSamples(), tail) << "fading back";
       Changes silence;
       silence.add(0, 5, 0.0);
       plugin.process(nullptr, nullptr, 0, &silence);

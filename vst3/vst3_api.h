@@ -243,6 +243,14 @@ class IAudioProcessor : public FUnknown {
   virtual std::uint32_t getTailSamples() = 0;
 };
 
+// What the processor needs of the process context, as flags; hosts ask it once, before
+// processing starts.
+class IProcessContextRequirements : public FUnknown {
+ public:
+  static constexpr Uid kIid = uid(0x2A654303, 0xEF764E3D, 0x95B5FE83, 0x730EF6D0);
+  virtual std::uint32_t getProcessContextRequirements() = 0;
+};
+
 // The editor's view, the host's frame around it, and on Linux the host's run loop, which serves
 // the view's file descriptor and timer on the host's UI thread.
 using FIDString = const char*;
@@ -317,6 +325,7 @@ class IRunLoop : public FUnknown {
 struct ParameterInfo {
   static constexpr std::int32_t kCanAutomate = 1 << 0;
   static constexpr std::int32_t kIsList = 1 << 3;
+  static constexpr std::int32_t kIsBypass = 1 << 16;
   ParamID id;
   String128 title;
   String128 shortTitle;

@@ -16,16 +16,14 @@ namespace {
 constexpr std::int32_t kStereoChannels = 2;
 constexpr char kInputName[] = "Stereo In";
 constexpr char kOutputName[] = "Stereo Out";
-// Queues of more parameters than these in one block are more than a host sends for six.
+// Queues of more parameters than these in one block are more than a host sends for seven.
 constexpr std::int32_t kMostQueues = 16;
 constexpr std::size_t kLongestText = 128;
+// The bypass's second step, on, from here.
+constexpr vst3::ParamValue kBypassFrom = 0.5;
 
 bool same(const vst3::TUID iid, const vst3::Uid& known) {
   return std::memcmp(iid, known.data(), known.size()) == 0;
-}
-
-bool isParameter(vst3::ParamID id) {
-  return id < static_cast<vst3::ParamID>(kParameterCount);
 }
 
 bool isMainAudioBus(std::int32_t type, std::int32_t direction, std::int32_t index) {
@@ -72,7 +70,7 @@ struct Cursor {
 }  // namespace
 
 Vst3Filter::Vst3Filter() {
-  show(kFactoryValues);
+  show(FilterState{kFactoryValues, false});
 }
 
 Vst3Filter::~Vst3Filter() {
@@ -86,6 +84,8 @@ vst3::tresult Vst3Filter::queryInterface(const vst3::TUID iid, void** object) {
     *object = static_cast<vst3::IComponent*>(this);
   } else if (same(iid, vst3::IAudioProcessor::kIid)) {
     *object = static_cast<vst3::IAudioProcessor*>(this);
+  } else if (same(iid, vst3::IProcessContextRequirements::kIid)) {
+    *object = static_cast<vst3::IProcessContextRequirements*>(this);
   } else if (same(iid, vst3::IEditController::kIid)) {
     *object = static_cast<vst3::IEditController*>(this);
   } else {
@@ -156,6 +156,7 @@ vst3::tresult Vst3Filter::setActive(vst3::TBool state) {
   if (state) {
     filter.takeLoadedState();
     filter.clearSections();
+    filter.finishFade();
     filter.publishChanges();
   }
   active.store(state != 0, std::memory_order_release);
@@ -170,7 +171,7 @@ vst3::tresult Vst3Filter::loadComponentState(vst3::IBStream* state) {
     filter.takeLoadedState();
     filter.publishChanges();
   }
-  show(loaded.values);
+  show(loaded);
   return vst3::kResultOk;
 }
 
@@ -249,7 +250,7 @@ void Vst3Filter::applyChanges(vst3::IParameterChanges* changes, const vst3::Proc
   const std::int32_t queueCount = changes ? changes->getParameterCount() : 0;
   for (std::int32_t i = 0; i < queueCount && cursorCount < kMostQueues; ++i) {
     vst3::IParamValueQueue* queue = changes->getParameterData(i);
-    if (!queue || !isParameter(queue->getParameterId())) continue;
+    if (!queue || !isVst3Parameter(queue->getParameterId())) continue;
     Cursor cursor{queue, queue->getParameterId(), 0, queue->getPointCount(), 0, 0.0};
     if (cursor.load()) cursors[cursorCount++] = cursor;
   }
@@ -264,19 +265,27 @@ void Vst3Filter::applyChanges(vst3::IParameterChanges* changes, const vst3::Proc
       run(data, done, at);
       done = at;
     }
-    filter.setValue(static_cast<std::int32_t>(earliest->id),
-                    hostValueOfNormalized(earliest->id, earliest->value));
+    apply(earliest->id, earliest->value);
     ++earliest->next;
     if (!earliest->load()) *earliest = cursors[--cursorCount];
   }
   if (frames > done) run(data, done, frames);
 }
 
-void Vst3Filter::show(const ParameterValues& values) {
+void Vst3Filter::apply(vst3::ParamID id, vst3::ParamValue normalized) {
+  if (id == kBypassId) {
+    filter.setBypass(normalized >= kBypassFrom);
+  } else {
+    filter.setValue(static_cast<std::int32_t>(id), hostValueOfNormalized(id, normalized));
+  }
+}
+
+void Vst3Filter::show(const FilterState& state) {
   for (std::int32_t index = 0; index < kParameterCount; ++index) {
-    shown[index].store(normalizedOf(static_cast<vst3::ParamID>(index), values[index]),
+    shown[index].store(normalizedOf(static_cast<vst3::ParamID>(index), state.values[index]),
                        std::memory_order_relaxed);
   }
+  shown[kBypassId].store(state.bypassed ? 1.0 : 0.0, std::memory_order_relaxed);
 }
 
 void Vst3Filter::run(const vst3::ProcessData& data, std::int32_t start, std::int32_t end) {
@@ -296,7 +305,7 @@ std::uint32_t Vst3Filter::getTailSamples() {
 vst3::tresult Vst3Filter::setComponentState(vst3::IBStream* state) {
   FilterState loaded;
   if (!readState(state, &loaded)) return vst3::kResultFalse;
-  show(loaded.values);
+  show(loaded);
   return vst3::kResultOk;
 }
 
@@ -306,8 +315,12 @@ vst3::tresult Vst3Filter::getParameterInfo(std::int32_t index, vst3::ParameterIn
 
 vst3::tresult Vst3Filter::getParamStringByValue(vst3::ParamID id, vst3::ParamValue valueNormalized,
                                                 vst3::String128 text) {
+  if (id == kBypassId) {
+    toString128(bypassText(valueNormalized), text);
+    return vst3::kResultOk;
+  }
   char ascii[kLongestText];
-  if (!isParameter(id) ||
+  if (!isVst3Parameter(id) ||
       !valueText(static_cast<std::int32_t>(id), hostValueOfNormalized(id, valueNormalized), ascii,
                  sizeof ascii)) {
     return vst3::kInvalidArgument;
@@ -319,30 +332,33 @@ vst3::tresult Vst3Filter::getParamStringByValue(vst3::ParamID id, vst3::ParamVal
 vst3::tresult Vst3Filter::getParamValueByString(vst3::ParamID id, vst3::TChar* text,
                                                 vst3::ParamValue& valueNormalized) {
   char ascii[kLongestText];
-  float hostValue;
-  if (!isParameter(id) || !text || !toAscii(text, ascii, sizeof ascii) ||
-      !parseValueText(static_cast<std::int32_t>(id), ascii, &hostValue)) {
+  if (!isVst3Parameter(id) || !text || !toAscii(text, ascii, sizeof ascii)) {
     return vst3::kResultFalse;
   }
+  if (id == kBypassId) {
+    return parseBypassText(ascii, &valueNormalized) ? vst3::kResultOk : vst3::kResultFalse;
+  }
+  float hostValue;
+  if (!parseValueText(static_cast<std::int32_t>(id), ascii, &hostValue)) return vst3::kResultFalse;
   valueNormalized = normalizedOf(id, hostValue);
   return vst3::kResultOk;
 }
 
 vst3::ParamValue Vst3Filter::normalizedParamToPlain(vst3::ParamID id,
                                                     vst3::ParamValue valueNormalized) {
-  return isParameter(id) ? plainOf(id, valueNormalized) : 0.0;
+  return isVst3Parameter(id) ? plainOf(id, valueNormalized) : 0.0;
 }
 
 vst3::ParamValue Vst3Filter::plainParamToNormalized(vst3::ParamID id, vst3::ParamValue plain) {
-  return isParameter(id) ? normalizedOfPlain(id, plain) : 0.0;
+  return isVst3Parameter(id) ? normalizedOfPlain(id, plain) : 0.0;
 }
 
 vst3::ParamValue Vst3Filter::getParamNormalized(vst3::ParamID id) {
-  return isParameter(id) ? shown[id].load(std::memory_order_relaxed) : 0.0;
+  return isVst3Parameter(id) ? shown[id].load(std::memory_order_relaxed) : 0.0;
 }
 
 vst3::tresult Vst3Filter::setParamNormalized(vst3::ParamID id, vst3::ParamValue value) {
-  if (!isParameter(id) || !(value >= 0.0 && value <= 1.0)) return vst3::kInvalidArgument;
+  if (!isVst3Parameter(id) || !(value >= 0.0 && value <= 1.0)) return vst3::kInvalidArgument;
   shown[id].store(value, std::memory_order_relaxed);
   return vst3::kResultOk;
 }

@@ -15,6 +15,7 @@
 
 #include "automated_filter.h"
 #include "vst3_api.h"
+#include "vst3_parameters.h"
 
 namespace qr47 {
 
@@ -36,7 +37,10 @@ class ControllerSide : public vst3::IEditController {
   virtual vst3::tresult saveControllerState(vst3::IBStream* state) = 0;
 };
 
-class Vst3Filter final : public ComponentSide, public vst3::IAudioProcessor, public ControllerSide {
+class Vst3Filter final : public ComponentSide,
+                         public vst3::IAudioProcessor,
+                         public vst3::IProcessContextRequirements,
+                         public ControllerSide {
  public:
   Vst3Filter();
 
@@ -74,13 +78,15 @@ class Vst3Filter final : public ComponentSide, public vst3::IAudioProcessor, pub
   vst3::tresult setProcessing(vst3::TBool state) override;
   vst3::tresult process(vst3::ProcessData& data) override;
   std::uint32_t getTailSamples() override;
+  // The filter needs nothing of the host's transport, tempo or time.
+  std::uint32_t getProcessContextRequirements() override { return 0; }
 
   // The controller.
   vst3::tresult setComponentState(vst3::IBStream* state) override;
   // The controller keeps nothing beyond what the component's state holds.
   vst3::tresult loadControllerState(vst3::IBStream*) override { return vst3::kResultOk; }
   vst3::tresult saveControllerState(vst3::IBStream*) override { return vst3::kResultOk; }
-  std::int32_t getParameterCount() override { return kParameterCount; }
+  std::int32_t getParameterCount() override { return kVst3ParameterCount; }
   vst3::tresult getParameterInfo(std::int32_t index, vst3::ParameterInfo& info) override;
   vst3::tresult getParamStringByValue(vst3::ParamID id, vst3::ParamValue valueNormalized,
                                       vst3::String128 text) override;
@@ -103,16 +109,17 @@ class Vst3Filter final : public ComponentSide, public vst3::IAudioProcessor, pub
   ~Vst3Filter();
   void applyChanges(vst3::IParameterChanges* changes, const vst3::ProcessData& data,
                     std::int32_t frames);
+  void apply(vst3::ParamID id, vst3::ParamValue normalized);
   void run(const vst3::ProcessData& data, std::int32_t start, std::int32_t end);
-  // The controller shows these host values.
-  void show(const ParameterValues& values);
+  // The controller shows these host values and this bypass.
+  void show(const FilterState& state);
 
   std::atomic<std::uint32_t> references{1};
   std::atomic<bool> active{false};
   std::atomic<float> rate{kStartingSampleRate};
   AutomatedFilter filter;
-  std::atomic<double> shown[kParameterCount];  // the controller's values, normalized
-  vst3::IComponentHandler* handler = nullptr;  // the UI thread's
+  std::atomic<double> shown[kVst3ParameterCount];  // the controller's values, normalized
+  vst3::IComponentHandler* handler = nullptr;      // the UI thread's
 };
 
 }  // namespace qr47

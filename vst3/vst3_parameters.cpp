@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
 
 #include "display_text.h"
 #include "program_bank.h"
@@ -10,12 +12,14 @@ namespace qr47 {
 namespace {
 
 constexpr const char* kUnits[kParameterCount] = {"Hz", "%", "", "", "%", "dB"};
+constexpr char kBypassName[] = "Bypass";
+constexpr const char* kBypassTexts[] = {"Off", "On"};
 constexpr std::int32_t kStringLength = 128;
 constexpr char16_t kLastAscii = 0x7F;
 
-// The list's last step: 3 for Filter Type, 1 for Pole Number, 0 for the others.
+// The list's last step: 3 for Filter Type, 1 for Pole Number and the bypass, 0 for the others.
 std::int32_t lastStep(vst3::ParamID id) {
-  return id == kFilterTypeParameter ? 3 : id == kPoleNumber ? 1 : 0;
+  return id == kFilterTypeParameter ? 3 : id == kPoleNumber || id == kBypassId ? 1 : 0;
 }
 
 // The step of a normalized value, as hosts count them: each of n + 1 steps takes an equal part.
@@ -27,8 +31,16 @@ double stepOf(vst3::ParamID id, double normalized) {
 }  // namespace
 
 bool vst3ParameterInfo(std::int32_t index, vst3::ParameterInfo& info) {
-  if (!isParameterIndex(index)) return false;
+  if (!isVst3Parameter(static_cast<vst3::ParamID>(index))) return false;
   info = vst3::ParameterInfo{};
+  if (static_cast<vst3::ParamID>(index) == kBypassId) {
+    info.id = kBypassId;
+    toString128(kBypassName, info.title);
+    toString128(kBypassName, info.shortTitle);
+    info.stepCount = lastStep(kBypassId);
+    info.flags = vst3::ParameterInfo::kCanAutomate | vst3::ParameterInfo::kIsBypass;
+    return true;
+  }
   info.id = static_cast<vst3::ParamID>(index);
   toString128(kParameterNames[index], info.title);
   toString128(kParameterNames[index], info.shortTitle);
@@ -40,6 +52,20 @@ bool vst3ParameterInfo(std::int32_t index, vst3::ParameterInfo& info) {
   return true;
 }
 
+const char* bypassText(double normalized) {
+  return kBypassTexts[static_cast<std::size_t>(stepOf(kBypassId, normalized))];
+}
+
+bool parseBypassText(const char* text, double* normalized) {
+  for (std::size_t step = 0; step < std::size(kBypassTexts); ++step) {
+    if (std::strcmp(text, kBypassTexts[step]) == 0) {
+      *normalized = static_cast<double>(step);
+      return true;
+    }
+  }
+  return false;
+}
+
 float hostValueOfNormalized(vst3::ParamID id, double normalized) {
   if (lastStep(id) == 0) return static_cast<float>(std::clamp(normalized, 0.0, 1.0));
   return hostValueOfStep(static_cast<std::int32_t>(id), stepOf(id, normalized));
@@ -48,6 +74,7 @@ float hostValueOfNormalized(vst3::ParamID id, double normalized) {
 double normalizedOf(vst3::ParamID id, float hostValue) {
   const std::int32_t last = lastStep(id);
   if (last == 0) return hostValue;
+  if (id == kBypassId) return stepOf(id, hostValue);
   return listStep(static_cast<std::int32_t>(id), hostValue) / last;
 }
 

@@ -3,17 +3,32 @@
 // themselves; Filter Type is a list of four steps and Pole Number one of two, whose normalized
 // steps (0, 1/3, 2/3, 1 and 0, 1) stand for host values 0, 0.25, 0.5, 0.75 and 0, 1. The plain
 // value of a list is its step, of the others the host value.
+//
+// After them, id 6: the host's bypass switch, a list of two steps, 0 off and 1 on, which is also
+// its value for the filter.
 #pragma once
 
 #include <cstdint>
 
+#include "program_bank.h"
 #include "vst3_api.h"
 
 namespace qr47 {
 
+constexpr vst3::ParamID kBypassId = kParameterCount;
+constexpr std::int32_t kVst3ParameterCount = kParameterCount + 1;
+
+inline bool isVst3Parameter(vst3::ParamID id) {
+  return id < static_cast<vst3::ParamID>(kVst3ParameterCount);
+}
+
 bool vst3ParameterInfo(std::int32_t index, vst3::ParameterInfo& info);
 
-// For an id of 0 to 5: the host value of a normalized value, narrowed to float as the VST module
+// The bypass's texts, "Off" and "On", and back; any other text is refused.
+const char* bypassText(double normalized);
+bool parseBypassText(const char* text, double* normalized);
+
+// For an id of 0 to 6: the host value of a normalized value, narrowed to float as the VST module
 // receives it, and the normalized value of a host value.
 float hostValueOfNormalized(vst3::ParamID id, double normalized);
 double normalizedOf(vst3::ParamID id, float hostValue);

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "program_bank.h"
 #include "vst3_filter.h"
 #include "vst3_parameters.h"
 
@@ -21,6 +20,13 @@ std::uint32_t physical(std::uint32_t logical, double scale) {
 
 std::uint32_t rescaled(std::uint32_t size, double from, double to) {
   return static_cast<std::uint32_t>(std::lround(size / from * to));
+}
+
+// The editor's indexes are the parameters' ids, its bypass the bypass parameter's.
+static_assert(kBypassIndex == static_cast<std::int32_t>(kBypassId));
+
+bool isEditable(std::int32_t index) {
+  return index >= 0 && isVst3Parameter(static_cast<vst3::ParamID>(index));
 }
 
 // A host's rectangle may come upside down: it then stands for an empty one.
@@ -204,19 +210,19 @@ void Vst3View::onTimer() {
 }
 
 float Vst3View::value(std::int32_t index) const {
-  if (!isParameterIndex(index)) return 0.0f;
+  if (!isEditable(index)) return 0.0f;
   const auto id = static_cast<vst3::ParamID>(index);
   return hostValueOfNormalized(id, controller.getParamNormalized(id));
 }
 
 void Vst3View::beginChange(std::int32_t index) {
   vst3::IComponentHandler* handler = controller.componentHandler();
-  if (handler && isParameterIndex(index)) handler->beginEdit(static_cast<vst3::ParamID>(index));
+  if (handler && isEditable(index)) handler->beginEdit(static_cast<vst3::ParamID>(index));
 }
 
 // The controller shows the value at once; the host hands it to the processor.
 void Vst3View::setValue(std::int32_t index, float hostValue) {
-  if (!isParameterIndex(index) || !std::isfinite(hostValue)) return;
+  if (!isEditable(index) || !std::isfinite(hostValue)) return;
   const auto id = static_cast<vst3::ParamID>(index);
   const double normalized = std::clamp(normalizedOf(id, hostValue), 0.0, 1.0);
   controller.setParamNormalized(id, normalized);
@@ -226,7 +232,7 @@ void Vst3View::setValue(std::int32_t index, float hostValue) {
 
 void Vst3View::endChange(std::int32_t index) {
   vst3::IComponentHandler* handler = controller.componentHandler();
-  if (handler && isParameterIndex(index)) handler->endEdit(static_cast<vst3::ParamID>(index));
+  if (handler && isEditable(index)) handler->endEdit(static_cast<vst3::ParamID>(index));
 }
 
 float Vst3View::sampleRate() const {
