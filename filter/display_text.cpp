@@ -171,6 +171,11 @@ bool valueText(std::int32_t index, float value, char* text, std::size_t capacity
       length = std::snprintf(text, capacity, "%s %%", number);
       break;
     case kAdditionalLp:
+      // A level too small for a whole percent is not off: it shows as much of it as reads back
+      // as not off.
+      if (std::strcmp(number, kZeroText) == 0) {
+        std::snprintf(number, sizeof number, "%.1g", percentOf(settings.parameter(index)));
+      }
       length = std::snprintf(text, capacity, std::strcmp(number, kOffWord) == 0 ? "%s" : "%s %%",
                              number);
       break;

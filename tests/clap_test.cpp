@@ -139,7 +139,12 @@ TEST(Clap, ParametersTheirRangesAndTexts) {
         {3.0, "notch"},
         {2.9, "band pass"}}},
       {"Pole Number", 65569, 1.0, 0.0, {{0.0, "2 poles"}, {1.0, "4 poles"}}},
-      {"Additional LP", 1056, 1.0, 0.0, {{0.0, "Off"}, {0.125, "13 %"}, {0.5, "50 %"}}},
+      // A level too small for a whole percent is not off, and reads back as not off.
+      {"Additional LP",
+       1056,
+       1.0,
+       0.0,
+       {{0.0, "Off"}, {0.004, "0.4 %"}, {0.125, "13 %"}, {0.5, "50 %"}}},
       {"18dB Boost",
        1056,
        1.0,

@@ -196,7 +196,7 @@ TEST(Vst3, ParametersTheirStepsAndTexts) {
        0.0,
        {{0.0, "low pass"}, {1.0 / 3, "high pass"}, {2.0 / 3, "band pass"}, {1.0, "notch"}}},
       {"Pole Number", "", 1, 9, 0.0, {{0.0, "2 poles"}, {1.0, "4 poles"}}},
-      {"Additional LP", "%", 0, 1, 0.0, {{0.0, "Off"}, {0.5, "50 %"}}},
+      {"Additional LP", "%", 0, 1, 0.0, {{0.0, "Off"}, {0.00004, "0.004 %"}, {0.5, "50 %"}}},
       {"18dB Boost", "dB", 0, 1, 0.125, {{0.0, "-inf dB"}, {0.0625, "-6.02 dB"}}},
       {"Bypass", "", 1, 65537, 0.0, {{0.0, "Off"}, {0.4, "Off"}, {0.5, "On"}}},
   };
