@@ -151,6 +151,10 @@ TEST(ParameterNames, SettingsToTypeBack) {
       {5, 0.125f, "boost=+0dB"},
       {5, 0.0f, "boost=-inf"},
       {5, 0.0001f, "boost=9.99999975e-05"},
+      // Where the unit needs the most decimals to give the same host value back.
+      {5, 0.7f, "boost=+14.9637604dB"},
+      {1, 0.3333333f, "q=33.333331%"},
+      {0, 0.3333333f, "cutoff=900.0407Hz"},
   };
   for (const Case& c : cases) EXPECT_EQ(settingFor(table, c.index, c.value), c.setting);
   for (float value : {0.5f, 0.37f, 0.123456f, 0.999f}) {

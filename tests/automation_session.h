@@ -140,6 +140,32 @@ class ExpectedFade {
   bool bypassed = false;
 };
 
+// A state as the plug-ins save it (version 2): "QR47", the version, six random host values and
+// a random bypass, all little-endian; and the changes it stands for, at the start of the next
+// block.
+struct LoadedState {
+  std::vector<std::uint8_t> bytes;
+  std::vector<Change> changes;
+};
+
+inline LoadedState randomState(Random& random) {
+  LoadedState state{{'Q', 'R', '4', '7', 2, 0, 0, 0}, {}};
+  const auto put = [&state](float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int i = 0; i < 4; ++i) state.bytes.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+  };
+  for (std::uint32_t id = 0; id < 6; ++id) {
+    const auto value = static_cast<float>(random.unit());
+    put(value);
+    state.changes.push_back({0, id, value, value});
+  }
+  const double bypass = random.below(2);
+  put(static_cast<float>(bypass));
+  state.changes.push_back({0, kBypassId, bypass, 0.0f, Kind::kBypass});
+  return state;
+}
+
 // Empty, one frame, the largest announced, or anything between.
 inline std::int32_t blockLength(Random& random) {
   switch (random.below(8)) {
@@ -236,6 +262,13 @@ class Blocks {
         fade.finish();  // an activation starts where the bypass points
       }
       if (block % 97 == 50) interlude();
+      // A state loaded while processing, then automation: the state holds from the next block
+      // on, once, and the changes after it apply as ever.
+      if (block % 97 == 20) {
+        LoadedState state = randomState(random);
+        loadState(state.bytes);
+        loaded = std::move(state.changes);
+      }
       differing += !runBlock(run.inPlace);
     }
     stop();
@@ -250,6 +283,7 @@ class Blocks {
   virtual void stop() = 0;
   virtual void restart(double rate) = 0;
   virtual void interlude() = 0;
+  virtual void loadState(const std::vector<std::uint8_t>& bytes) = 0;
   virtual bool runBlock(bool inPlace) = 0;
 
   // The next block's input and changes; the VST module's output for them in vstOut.
@@ -260,8 +294,12 @@ class Blocks {
       in[1][i] = noise.next();
     }
     std::vector<Change> changes = randomChanges(random, frames, modulates);
-    vst.process(input, vstOutput, frames, changes);
-    fade.apply(input, vstOutput, frames, changes);
+    // What a state loaded since the last block stands for comes first, for the VST module.
+    std::vector<Change> heard = std::move(loaded);
+    loaded.clear();
+    heard.insert(heard.end(), changes.begin(), changes.end());
+    vst.process(input, vstOutput, frames, heard);
+    fade.apply(input, vstOutput, frames, heard);
     return changes;
   }
   bool loggedAndSame(float* const* result) {
@@ -273,6 +311,7 @@ class Blocks {
 
   Vst vst;
   ExpectedFade fade;
+  std::vector<Change> loaded;
   std::FILE* log;
   bool modulates;
   Random random;

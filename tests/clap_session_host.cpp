@@ -68,6 +68,12 @@ class Session : public session::Blocks {
     clap.params->flush(clap.plugin, flushed.input(), nullptr);
     start(rate);
   }
+  void loadState(const std::vector<std::uint8_t>& bytes) override {
+    MemoryStream stream;
+    stream.bytes = bytes;
+    stream.chunk = bytes.size();
+    if (!clap.state->load(clap.plugin, &stream.input)) std::printf("a state was refused\n");
+  }
   void interlude() override {
     clap.plugin->reset(clap.plugin);
     vst.dispatch(opcode::kSuspendResume, 0);

@@ -149,7 +149,11 @@ TEST(Clap, ParametersTheirRangesAndTexts) {
        1056,
        1.0,
        0.125,
-       {{0.0, "-inf dB"}, {0.0625, "-6.02 dB"}, {0.125, "0.00 dB"}, {1.0, "18.06 dB"}}},
+       {{0.0, "-inf dB"},
+        {0.0625, "-6.02 dB"},
+        {0.12499999f, "0.00 dB"},  // just under unity: no sign on the zero
+        {0.125, "0.00 dB"},
+        {1.0, "18.06 dB"}}},
       {"Bypass", 49, 1.0, 0.0, {{0.0, "Off"}, {1.0, "On"}}},
   };
   TestHost host;
@@ -268,13 +272,16 @@ TEST(Clap, StateRoundTripsExactlyIntoAFreshInstance) {
   EXPECT_EQ(restored.value(6), 0.0);
   for (std::uint32_t id = 0; id < 6; ++id) EXPECT_EQ(restored.value(id), saved.value(id)) << id;
 
-  // A VST host's Pole Number of exactly 0.5 is four poles already.
+  // A VST host's Pole Number of exactly 0.5 is four poles already; its Filter Type at the top,
+  // 1.0, is the notch, the last step and never one beyond.
   MemoryStream halfway;
   halfway.bytes = kSavedState;
   halfway.bytes[23] = 0x3F, halfway.bytes[22] = 0x00;
+  halfway.bytes[19] = 0x3F, halfway.bytes[18] = 0x80;
   Instance fromVst(entry(), &host.host);
   ASSERT_TRUE(fromVst.state->load(fromVst.plugin, &halfway.input));
   EXPECT_EQ(fromVst.value(3), 1.0);
+  EXPECT_EQ(fromVst.value(2), 3.0);
 }
 
 TEST(Clap, StatesNotOfThisFormatAreRefusedAndChangeNothing) {

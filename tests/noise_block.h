@@ -2,6 +2,7 @@
 // the buffers to process it into; a saved state and states that every interface must refuse.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -43,8 +44,8 @@ inline const std::vector<std::uint8_t> kFirstVersionState = {
     0x00, 0x00, 0x40, 0x3F, 0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0x3F, 0xCD, 0xCC, 0xCC, 0x3D};
 
 // A good state made short or long, of another format or version (the first version's number on
-// the second's length included), with a NaN or Cutoff 2.0 (outside the range), a bypass of 0.5;
-// no bytes, and noise.
+// the second's length included), with Cutoff 2.0 or a huge value (outside the range), a NaN for
+// Cutoff or for the bypass, a bypass of 0.5; no bytes, and noise.
 inline std::vector<std::vector<std::uint8_t>> refusedStates(const std::vector<std::uint8_t>& good) {
   std::vector<std::vector<std::uint8_t>> states = {
       {}, {good.begin(), good.end() - 1}, good, std::vector<std::uint8_t>(36, 0xA5)};
@@ -53,6 +54,11 @@ inline std::vector<std::vector<std::uint8_t>> refusedStates(const std::vector<st
        {std::pair<int, int>{0, 'q'}, {4, 3}, {4, 1}, {11, 0x7F}, {11, 0x40}, {35, 0x3F}}) {
     states.push_back(good);
     states.back()[at] = static_cast<std::uint8_t>(byte);
+  }
+  constexpr std::uint8_t kQuietNan[] = {0x00, 0x00, 0xC0, 0x7F};
+  for (int at : {8, 32}) {
+    states.push_back(good);
+    std::copy(std::begin(kQuietNan), std::end(kQuietNan), states.back().begin() + at);
   }
   return states;
 }

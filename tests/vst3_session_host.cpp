@@ -46,6 +46,18 @@ class Session : public session::Blocks {
     start(rate);
   }
 
+  // The component's state, and the controller's, as a host loads a project.
+  void loadState(const std::vector<std::uint8_t>& bytes) override {
+    for (bool controller : {false, true}) {
+      MemoryStream stream;
+      stream.data = bytes;
+      stream.chunk = bytes.size();
+      const tresult loaded = controller ? plugin.controller->setComponentState(&stream)
+                                        : plugin.component->setState(&stream);
+      if (loaded != kResultOk) std::printf("a state was refused\n");
+    }
+  }
+
   // A call with no audio, only changes.
   void interlude() override {
     Changes queues;

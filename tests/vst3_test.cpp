@@ -146,13 +146,21 @@ TEST(Vst3, OneStereoBusEachWayAnd32BitSamples) {
     EXPECT_EQ(bus.channelCount, 2);
     EXPECT_EQ(bus.busType, 0);  // main
     EXPECT_EQ(bus.flags, 1u);   // active by default
+    EXPECT_EQ(bus.direction, direction);
+    EXPECT_EQ(ascii(bus.name), direction == kInput ? "Input" : "Output");
     EXPECT_EQ(plugin.component->getBusInfo(kAudio, direction, 1, bus), 2);
   }
+  // Stereo in and stereo out alone are taken (0); mono on either side, or two buses, are not (1).
   SpeakerArrangement mono = 0x80000, stereo = 3;
+  for (SpeakerArrangement in : {mono, stereo}) {
+    for (SpeakerArrangement out : {mono, stereo}) {
+      EXPECT_EQ(plugin.processor->setBusArrangements(&in, 1, &out, 1),
+                in == stereo && out == stereo ? 0 : 1)
+          << in << " " << out;
+    }
+  }
   SpeakerArrangement two[] = {stereo, stereo};
-  EXPECT_EQ(plugin.processor->setBusArrangements(&mono, 1, &stereo, 1), 1);
   EXPECT_EQ(plugin.processor->setBusArrangements(two, 2, &stereo, 1), 1);
-  EXPECT_EQ(plugin.processor->setBusArrangements(&stereo, 1, &stereo, 1), 0);
   SpeakerArrangement kept = 0;
   ASSERT_EQ(plugin.processor->getBusArrangement(kInput, 0, kept), kResultOk);
   EXPECT_EQ(kept, 3u);
@@ -194,10 +202,21 @@ TEST(Vst3, ParametersTheirStepsAndTexts) {
        3,
        9,
        0.0,
-       {{0.0, "low pass"}, {1.0 / 3, "high pass"}, {2.0 / 3, "band pass"}, {1.0, "notch"}}},
-      {"Pole Number", "", 1, 9, 0.0, {{0.0, "2 poles"}, {1.0, "4 poles"}}},
+       // Between two steps, the step min(3, floor(normalized x 4)) as hosts count them.
+       {{0.0, "low pass"},
+        {1.0 / 3, "high pass"},
+        {0.5, "band pass"},
+        {2.0 / 3, "band pass"},
+        {1.0, "notch"}}},
+      {"Pole Number", "", 1, 9, 0.0, {{0.0, "2 poles"}, {0.5, "4 poles"}, {1.0, "4 poles"}}},
       {"Additional LP", "%", 0, 1, 0.0, {{0.0, "Off"}, {0.00004, "0.004 %"}, {0.5, "50 %"}}},
-      {"18dB Boost", "dB", 0, 1, 0.125, {{0.0, "-inf dB"}, {0.0625, "-6.02 dB"}}},
+      // Just under unity, no sign on the zero.
+      {"18dB Boost",
+       "dB",
+       0,
+       1,
+       0.125,
+       {{0.0, "-inf dB"}, {0.0625, "-6.02 dB"}, {0.12499999f, "0.00 dB"}}},
       {"Bypass", "", 1, 65537, 0.0, {{0.0, "Off"}, {0.4, "Off"}, {0.5, "On"}}},
   };
   Instance plugin(factory(), kQr47Class);
@@ -229,6 +248,9 @@ TEST(Vst3, ParametersTheirStepsAndTexts) {
     }
   }
   EXPECT_EQ(c->normalizedParamToPlain(2, 2.0 / 3), 2.0);
+  EXPECT_EQ(c->normalizedParamToPlain(2, 0.5), 2.0);
+  EXPECT_EQ(c->normalizedParamToPlain(2, 1.0), 3.0);
+  EXPECT_EQ(c->normalizedParamToPlain(3, 0.5), 1.0);
   EXPECT_EQ(c->plainParamToNormalized(2, 3.0), 1.0);
   EXPECT_EQ(c->normalizedParamToPlain(0, 0.25), 0.25);
   EXPECT_EQ(c->normalizedParamToPlain(6, 0.5), 1.0);
@@ -263,16 +285,22 @@ TEST(Vst3, StateRoundTripsAndTheControllerFollows) {
   ASSERT_EQ(saved.component->getState(&stream), kResultOk);
   EXPECT_EQ(stream.data, bypassed);
 
+  // The controller shows what the component loaded, whether or not the host also hands it the
+  // component's state.
   Instance restored(factory(), kQr47Class);
   stream.chunk = 3;
   ASSERT_EQ(restored.component->setState(&stream), kResultOk);
-  stream.position = 0;
-  ASSERT_EQ(restored.controller->setComponentState(&stream), kResultOk);
-  for (ParamID id = 0; id < 6; ++id) {
-    // What the state holds: the host values, narrowed to float.
-    EXPECT_EQ(restored.controller->getParamNormalized(id), static_cast<float>(values[id])) << id;
+  for (bool handed : {false, true}) {
+    stream.position = 0;
+    if (handed) {
+      ASSERT_EQ(restored.controller->setComponentState(&stream), kResultOk);
+    }
+    for (ParamID id = 0; id < 6; ++id) {
+      // What the state holds: the host values, narrowed to float.
+      EXPECT_EQ(restored.controller->getParamNormalized(id), static_cast<float>(values[id])) << id;
+    }
+    EXPECT_EQ(restored.controller->getParamNormalized(6), 1.0);
   }
-  EXPECT_EQ(restored.controller->getParamNormalized(6), 1.0);
   restored.start(44100.0, kFrames);
   saved.stop();
   saved.start(44100.0, kFrames);  // the sections from silence, as in the fresh one
@@ -293,6 +321,13 @@ TEST(Vst3, StateRoundTripsAndTheControllerFollows) {
   EXPECT_EQ(restored.controller->getParamNormalized(6), 0.0);
   ASSERT_EQ(restored.component->getState(&again), kResultOk);
   EXPECT_EQ(again.data, kSavedState);
+
+  // A VST host's Filter Type at the top, 1.0, is the notch: the last step, normalized 1.
+  MemoryStream top;
+  top.data = kSavedState;
+  top.data[19] = 0x3F, top.data[18] = 0x80;
+  ASSERT_EQ(restored.component->setState(&top), kResultOk);
+  EXPECT_EQ(restored.controller->getParamNormalized(2), 1.0);
 }
 
 TEST(Vst3, StatesNotOfThisFormatAreRefusedAndChangeNothing) {

@@ -14,8 +14,8 @@ namespace qr47 {
 namespace {
 
 constexpr std::int32_t kStereoChannels = 2;
-constexpr char kInputName[] = "Stereo In";
-constexpr char kOutputName[] = "Stereo Out";
+constexpr char kInputName[] = "Input";
+constexpr char kOutputName[] = "Output";
 // Queues of more parameters than these in one block are more than a host sends for seven.
 constexpr std::int32_t kMostQueues = 16;
 constexpr std::size_t kLongestText = 128;
