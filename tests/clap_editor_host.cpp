@@ -279,6 +279,34 @@ void checkEditor(const PluginEntry* entry) {
   check(driver.picture() != before, "a value from the host is repainted");
   host.plugin->state->load(plugin, &state.input);
   check(driver.picture() == before, "a state load is repainted");
+
+  // A second instance with its editor open beside the first: each hears only its own pointer.
+  {
+    EditorHost other(entry, true, true);
+    editor_test::EditorDriver beside(
+        static_cast<int>(width), static_cast<int>(height),
+        [&] {
+          host.pump();
+          other.pump();
+        },
+        static_cast<int>(width));
+    qr47::clap::Window otherParent{"x11", {}};
+    otherParent.x11 = beside.window();
+    check(other.create() && other.ui->setParent(other.plugin->plugin, &otherParent),
+          "a second instance's editor opens beside the first");
+    host.sent.clear();
+    other.expectedId = 1;
+    const qr47::Rect& q = at.knobs[1];
+    beside.drag(q.centreX(), q.centreY(), q.centreX(), q.centreY() - 40);
+    beside.settle();
+    const std::string& s = other.sent;
+    check(s.size() >= 3 && s.front() == 'b' && s.back() == 'e' &&
+              s.find_first_not_of('v', 1) == s.size() - 1 && other.sentRight && host.sent.empty() &&
+              driver.picture() == before,
+          "the second editor's drag reaches its own instance alone (sent \"" + other.sent + "\")");
+    other.ui->destroy(other.plugin->plugin);
+  }
+
   host.activate(false);
   gui->destroy(plugin);
   check(host.fds.empty() && host.timers.empty(), "destroy unregisters both");

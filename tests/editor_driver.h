@@ -34,8 +34,13 @@ constexpr unsigned kLeftButton = 1, kWheelUp = 4, kWheelDown = 5;
 
 class EditorDriver {
  public:
-  EditorDriver(int width, int height, std::function<void()> pump)
-      : display(XOpenDisplay(nullptr)), width(width), height(height), pump(std::move(pump)) {
+  // The window's left edge at `left` on the screen, so that two can lie side by side.
+  EditorDriver(int width, int height, std::function<void()> pump, int left = 0)
+      : display(XOpenDisplay(nullptr)),
+        left(left),
+        width(width),
+        height(height),
+        pump(std::move(pump)) {
     if (!display) return;
     int event, error, major, minor;
     if (!XTestQueryExtension(display, &event, &error, &major, &minor)) return;
@@ -43,9 +48,9 @@ class EditorDriver {
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;  // placed where asked, with or without a window manager
     attributes.event_mask = StructureNotifyMask;
-    top =
-        XCreateWindow(display, RootWindow(display, screen), 0, 0, width, height, 0, CopyFromParent,
-                      InputOutput, CopyFromParent, CWOverrideRedirect | CWEventMask, &attributes);
+    top = XCreateWindow(display, RootWindow(display, screen), left, 0, width, height, 0,
+                        CopyFromParent, InputOutput, CopyFromParent,
+                        CWOverrideRedirect | CWEventMask, &attributes);
     XMapRaised(display, top);
     XEvent mapped;
     XWindowEvent(display, top, StructureNotifyMask, &mapped);
@@ -73,7 +78,7 @@ class EditorDriver {
   }
 
   void moveTo(double x, double y) {
-    XTestFakeMotionEvent(display, DefaultScreen(display), static_cast<int>(std::lround(x)),
+    XTestFakeMotionEvent(display, DefaultScreen(display), left + static_cast<int>(std::lround(x)),
                          static_cast<int>(std::lround(y)), 0);
     settle();
   }
@@ -135,7 +140,7 @@ class EditorDriver {
  private:
   Display* display;
   Window top = 0;
-  int width, height;
+  int left, width, height;
   std::function<void()> pump;
 };
 
