@@ -24,6 +24,10 @@
 
 namespace {
 
+using editor_test::check;
+using editor_test::failures;
+using editor_test::openDescriptors;
+
 using namespace clap_test;
 using Clock = std::chrono::steady_clock;
 
@@ -39,14 +43,6 @@ constexpr std::uint32_t kLongestFrameMs = 34;  // 30 frames a second
 constexpr double kHiDpiScale = 2.0;
 constexpr double kKnobTravel = 200.0;  // logical pixels for a knob's whole range
 constexpr double kTolerance = 0.01;
-
-int failures = 0;
-
-void check(bool ok, const std::string& what) {
-  if (ok) return;
-  ++failures;
-  std::fprintf(stderr, "FAILED: %s\n", what.c_str());
-}
 
 // A host and one plug-in in it: the extensions the editor asks for, the main loop, and the
 // events the plug-in sent (b, v, e for gesture begin, value, gesture end).
@@ -165,14 +161,6 @@ struct EditorHost {
   bool sentRight = true;
   double lastValue = -1.0;
 };
-
-int openDescriptors() {
-  int count = 0;
-  DIR* dir = opendir("/proc/self/fd");
-  while (dir && readdir(dir)) ++count;
-  if (dir) closedir(dir);
-  return count;
-}
 
 // The editor is refused without a display, and the plug-in processes as one never asked.
 void checkWithoutDisplay(const PluginEntry* entry) {

@@ -8,15 +8,36 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <dirent.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
 namespace editor_test {
+
+// The checks of a test host: each failure printed, all of them counted for the exit status.
+inline int failures = 0;
+inline void check(bool ok, const std::string& what) {
+  if (ok) return;
+  ++failures;
+  std::fprintf(stderr, "FAILED: %s\n", what.c_str());
+}
+
+// The descriptors this process holds: an editor opened and closed must leave none behind.
+inline int openDescriptors() {
+  int count = 0;
+  if (DIR* dir = opendir("/proc/self/fd")) {
+    while (readdir(dir)) ++count;
+    closedir(dir);
+  }
+  return count;
+}
 
 struct Picture {
   int width = 0, height = 0;

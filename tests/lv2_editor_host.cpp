@@ -29,6 +29,10 @@
 
 namespace {
 
+using editor_test::check;
+using editor_test::failures;
+using editor_test::openDescriptors;
+
 constexpr unsigned kTimeLimitSeconds = 120;  // the whole run, X events included
 constexpr char kPluginUri[] = "urn:qr47:filter";
 constexpr char kUiUri[] = "urn:qr47:filter#editor";
@@ -46,14 +50,6 @@ constexpr int kWidth = 640, kHeight = 400;  // the editor's size at scale 1
 constexpr float kRate = 48000.0f;
 constexpr int kOpenings = 100;
 constexpr int kFramesToRepaint = 2;
-
-int failures = 0;
-
-void check(bool ok, const std::string& what) {
-  if (ok) return;
-  ++failures;
-  std::fprintf(stderr, "FAILED: %s\n", what.c_str());
-}
 
 // What the UI sent the host, in order: touches ('t' grabbed, 'r' released) and writes ('w').
 struct Sent {
@@ -147,15 +143,6 @@ class UiHost {
   LV2UI_Resize resize{};
   LV2UI_Touch touch{};
 };
-
-int openDescriptors() {
-  int count = 0;
-  if (DIR* dir = opendir("/proc/self/fd")) {
-    while (readdir(dir)) ++count;
-    closedir(dir);
-  }
-  return count;
-}
 
 // One gesture on `port`: a touch, at least one float written there, a release; the last value
 // within `tolerance` of `expected`, in the port's unit.

@@ -24,6 +24,10 @@
 
 namespace {
 
+using editor_test::check;
+using editor_test::failures;
+using editor_test::openDescriptors;
+
 using namespace vst3_test;
 using Clock = std::chrono::steady_clock;
 
@@ -36,12 +40,6 @@ constexpr double kRate = 48000.0;
 constexpr ParamID kParameters = 7;  // the six and the bypass
 constexpr char kX11[] = "X11EmbedWindowID";
 constexpr char kEditor[] = "editor";
-
-int failures = 0;
-void check(bool ok, const std::string& what) {
-  if (!ok) ++failures;
-  std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
-}
 
 bool same(const TUID iid, const Uid& known) {
   return std::memcmp(iid, known.data(), known.size()) == 0;
@@ -140,14 +138,6 @@ double oneGesture(const std::vector<Edit>& edits, ParamID id) {
     if (e.id != id || (&e != &edits.front() && &e != &edits.back() && e.kind != 'p')) return NAN;
   }
   return edits[edits.size() - 2].value;
-}
-
-int openDescriptors() {
-  int count = 0;
-  DIR* folder = opendir("/proc/self/fd");
-  while (folder && readdir(folder)) ++count;
-  if (folder) closedir(folder);
-  return count;
 }
 
 std::uint32_t controllerReferences(IEditController* controller) {
