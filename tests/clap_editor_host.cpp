@@ -88,8 +88,9 @@ struct EditorHost {
           auto* self = static_cast<EditorHost*>(list->context);
           const bool value = e->type == kValueType;
           self->sent += value ? 'v' : e->type == kBeginType ? 'b' : e->type == kEndType ? 'e' : '?';
-          self->sentRight &=
-              id == self->expectedId && e->size == (value ? kValueSize : kGestureSize);
+          // At the block's first sample, where the editor's changes land.
+          self->sentRight &= id == self->expectedId && e->time == 0 &&
+                             e->size == (value ? kValueSize : kGestureSize);
           if (value) std::memcpy(&self->lastValue, bytes + kValueOffset, sizeof self->lastValue);
           return true;
         }};

@@ -227,6 +227,15 @@ void checkRefusals(IEditController* controller, Frame& frame, unsigned long wind
           "no run loop: attach refused");
     frame.offersRunLoop = true;
   }
+  // Not attached, the size still follows the scale: 640 x 400 logical pixels are 1280 x 800.
+  void* object = nullptr;
+  view->queryInterface(IPlugViewContentScaleSupport::kIid.data(), &object);
+  auto* scaling = static_cast<IPlugViewContentScaleSupport*>(object);
+  ViewRect size{};
+  check(scaling && scaling->setContentScaleFactor(2.0f) == kResultTrue &&
+            view->getSize(&size) == kResultOk && size.right == 1280 && size.bottom == 800,
+        "before it is attached, scale 2 is 1280 x 800");
+  if (scaling) scaling->release();
   view->setFrame(nullptr);
   view->release();
 }
@@ -246,9 +255,9 @@ void checkScale(IPlugView* view, Frame& frame) {
   scaling->setContentScaleFactor(1.0f);
   scaling->release();
   check(view->canResize() == kResultTrue && view->checkSizeConstraint(&tiny) == kResultTrue &&
-            view->checkSizeConstraint(&huge) == kResultTrue && tiny.right > 1 && tiny.bottom > 1 &&
-            huge.right < 100000 && huge.bottom < 100000,
-        "resizable, within limits");
+            view->checkSizeConstraint(&huge) == kResultTrue && tiny.right == 480 &&
+            tiny.bottom == 300 && huge.right == 1600 && huge.bottom == 1000,
+        "resizable, from 480 x 300 to 1600 x 1000");
 }
 
 }  // namespace
