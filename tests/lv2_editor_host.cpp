@@ -45,6 +45,8 @@ constexpr char kMapUri[] = "http://lv2plug.in/ns/ext/urid#map";
 constexpr char kOptionsUri[] = "http://lv2plug.in/ns/ext/options#options";
 constexpr char kRateUri[] = "http://lv2plug.in/ns/ext/parameters#sampleRate";
 constexpr char kFloatUri[] = "http://lv2plug.in/ns/ext/atom#Float";
+constexpr char kIntUri[] = "http://lv2plug.in/ns/ext/atom#Int";
+constexpr char kDoubleUri[] = "http://lv2plug.in/ns/ext/atom#Double";
 constexpr std::uint32_t kFloatProtocol = 0;
 constexpr int kWidth = 640, kHeight = 400;  // the editor's size at scale 1
 constexpr float kRate = 48000.0f;
@@ -73,10 +75,15 @@ class UiHost {
 
   // Opens the UI in `parent`, offering the features named; null when the UI refuses.
   bool open(unsigned long parent, float scale, bool withParent = true,
-            const char* pluginUri = kPluginUri) {
-    scaleValue = scale;
+            const char* pluginUri = kPluginUri, bool scaleAsInt = false) {
+    // The scale in either number type hosts give it: a Double, or a whole one as an Int.
+    scaleInt = static_cast<std::int32_t>(scale);
+    scaleDouble = scale;
+    const bool whole = scaleAsInt;
+    const auto scaleSize = static_cast<std::uint32_t>(whole ? sizeof scaleInt : sizeof scaleDouble);
     const LV2_Options_Option options[] = {
-        {LV2_OPTIONS_INSTANCE, 0, urid(kScaleUri), sizeof(float), urid(kFloatUri), &scaleValue},
+        {LV2_OPTIONS_INSTANCE, 0, urid(kScaleUri), scaleSize, urid(whole ? kIntUri : kDoubleUri),
+         whole ? static_cast<const void*>(&scaleInt) : &scaleDouble},
         {LV2_OPTIONS_INSTANCE, 0, urid(kRateUri), sizeof(float), urid(kFloatUri), &kRate},
         {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
     const LV2_Feature parentFeature{kParentUri, reinterpret_cast<void*>(parent)};
@@ -137,7 +144,8 @@ class UiHost {
 
   const LV2UI_Descriptor* descriptor;
   LV2UI_Handle ui = nullptr;
-  float scaleValue = 1.0f;
+  std::int32_t scaleInt = 1;
+  double scaleDouble = 1.0;
   std::vector<std::string> uris;
   LV2_URID_Map map{};
   LV2UI_Resize resize{};
@@ -256,6 +264,11 @@ void checkEditor(const LV2UI_Descriptor* descriptor) {
                2 * boost.centreY() - 100);
     twice.settle();
     checkOneGesture(host.sent, 5, 9.5424f, 0.001f, "at scale 2, 18dB Boost dragged up 100 px");
+    host.close();
+    host.sizes.clear();
+    check(host.open(twice.window(), 2.0f, true, kPluginUri, true) && host.sizes.size() == 1 &&
+              host.sizes[0].width == 2 * kWidth,
+          "a scale of 2 given as an Int");
     host.close();
   }
 
