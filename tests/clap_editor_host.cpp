@@ -296,8 +296,19 @@ void checkEditor(const PluginEntry* entry) {
     other.ui->destroy(other.plugin->plugin);
   }
 
-  host.activate(false);
+  // Closed in the middle of a drag, the editor ends the gesture it began.
+  const qr47::Rect& cutoff = at.knobs[0];
+  host.sent.clear();
+  host.expectedId = 0;
+  driver.moveTo(cutoff.centreX(), cutoff.centreY());
+  driver.button(editor_test::kLeftButton, true);
+  driver.moveTo(cutoff.centreX(), cutoff.centreY() + 20);
   gui->destroy(plugin);
+  host.pump();
+  driver.button(editor_test::kLeftButton, false);
+  check(host.sent.size() >= 3 && host.sent.front() == 'b' && host.sent.back() == 'e',
+        "closed mid-drag, the gesture still ends (sent \"" + host.sent + "\")");
+  host.activate(false);
   check(host.fds.empty() && host.timers.empty(), "destroy unregisters both");
 
   const int descriptors = openDescriptors();
