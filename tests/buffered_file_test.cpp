@@ -5,6 +5,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -148,16 +150,24 @@ TEST(BufferedFile, ShortReadsAddUp) {
   EXPECT_TRUE(got == sent);
 }
 
-// A refused write is reported with the system's reason, once gathered data meets it.
+// A refused write is reported with the system's reason, once gathered data meets it: a full
+// device of the test's own (where this process may make one, as root; the machine's own is never
+// written) and a file of its own opened for reading.
 TEST(BufferedFile, ARefusedWriteIsReportedWithItsReason) {
+  const std::string folder = ::testing::TempDir() + "qr47-refused-" + std::to_string(getpid());
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  const std::string full = folder + "/full", readOnly = folder + "/read-only";
+  const bool fullDevice = mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0;
+  std::fclose(std::fopen(readOnly.c_str(), "w"));
   const struct {
-    const char* path;
+    std::string path;
     int flags;
     int error;
-  } cases[] = {{"/dev/full", O_WRONLY, ENOSPC}, {"/dev/null", O_RDONLY, EBADF}};
+  } cases[] = {{full, O_WRONLY, ENOSPC}, {readOnly, O_RDONLY, EBADF}};
   SF_VIRTUAL_IO* io = BufferedFile::callbacks();
   for (const auto& c : cases) {
-    const int descriptor = open(c.path, c.flags);
+    if (c.path == full && !fullDevice) continue;
+    const int descriptor = open(c.path.c_str(), c.flags);
     ASSERT_GE(descriptor, 0);
     BufferedFile file(descriptor, BufferedFile::Use::kWriting);
     const std::vector<char> small(100), large(100000);
@@ -166,6 +176,9 @@ TEST(BufferedFile, ARefusedWriteIsReportedWithItsReason) {
     EXPECT_FALSE(file.flush()) << c.path;
     EXPECT_EQ(file.error(), c.error) << c.path;
   }
+  std::remove(full.c_str());
+  std::remove(readOnly.c_str());
+  rmdir(folder.c_str());
 }
 
 }  // namespace
