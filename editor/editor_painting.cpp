@@ -240,18 +240,22 @@ GraphAxes axesShowing(const EditorLayout& layout, const FilterSettings::Loop& lo
   return axesFor(layout.graph, sampleRate, peak);
 }
 
-}  // namespace
-
-void handlePosition(const EditorLayout& layout, const float (&values)[kEditorValueCount],
-                    float sampleRate, double* x, double* y) {
-  const FilterSettings settings = settingsFor(values, sampleRate);
-  const GraphAxes axes = axesShowing(layout, settings.loop(), sampleRate);
+// Where the handle sits: at the cutoff, on the curve, held within the graph.
+void paintHandle(cairo_t* cr, const GraphAxes& axes, const FilterSettings& settings, bool active) {
   const double hz =
       std::clamp(static_cast<double>(settings.displayedCutoffHz()), axes.lowHz, axes.highHz);
-  *x = axes.x(hz);
-  const Rect& g = layout.graph;
-  *y = std::clamp(axes.y(responseDb(settings.loop(), hz)), g.y, g.y + g.height);
+  const Rect& g = axes.area;
+  const double x = axes.x(hz);
+  const double y = std::clamp(axes.y(responseDb(settings.loop(), hz)), g.y, g.y + g.height);
+  setColour(cr, active ? kAccent : kGraphColour);
+  cairo_arc(cr, x, y, kHandleRadius, 0, 2 * kPi);
+  cairo_fill_preserve(cr);
+  setColour(cr, active ? kTextColour : kAccent);
+  cairo_set_line_width(cr, 2.0);
+  cairo_stroke(cr);
 }
+
+}  // namespace
 
 void paintEditor(cairo_t* cr, const EditorLayout& layout, const float (&values)[kEditorValueCount],
                  float sampleRate, std::int32_t active) {
@@ -286,15 +290,7 @@ void paintEditor(cairo_t* cr, const EditorLayout& layout, const float (&values)[
   paintGrid(cr, axes, width);
   cairo_push_group(cr);
   paintCurve(cr, axes, settings.loop());
-  double hx, hy;
-  handlePosition(layout, values, sampleRate, &hx, &hy);
-  const bool handleActive = active == kCutoff || active == kQFactor;
-  setColour(cr, handleActive ? kAccent : kGraphColour);
-  cairo_arc(cr, hx, hy, kHandleRadius, 0, 2 * kPi);
-  cairo_fill_preserve(cr);
-  setColour(cr, handleActive ? kTextColour : kAccent);
-  cairo_set_line_width(cr, 2.0);
-  cairo_stroke(cr);
+  paintHandle(cr, axes, settings, active == kCutoff || active == kQFactor);
   cairo_pop_group_to_source(cr);
   cairo_paint_with_alpha(cr, bypassed ? kBypassedAlpha : 1.0);
   if (bypassed) {

@@ -20,8 +20,4 @@ namespace qr47 {
 void paintEditor(cairo_t* cr, const EditorLayout& layout, const float (&values)[kEditorValueCount],
                  float sampleRate, std::int32_t active);
 
-// Where the handle sits: at the cutoff, on the curve, held within the graph.
-void handlePosition(const EditorLayout& layout, const float (&values)[kEditorValueCount],
-                    float sampleRate, double* x, double* y);
-
 }  // namespace qr47
