@@ -1,18 +1,13 @@
 #include "clap_parameters.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 #include "display_text.h"
 
 namespace qr47 {
 namespace {
-
-constexpr char kBypassName[] = "Bypass";
-constexpr const char* kBypassTexts[] = {"Off", "On"};
 
 bool isList(std::uint32_t id) {
   return id == kFilterTypeParameter || id == kPoleNumber;
@@ -20,30 +15,6 @@ bool isList(std::uint32_t id) {
 
 double largest(std::uint32_t id) {
   return id == kFilterTypeParameter ? kLastFilterType : 1.0;
-}
-
-// The words in any case, blanks around them, or the steps' digits.
-bool readBypassText(const char* text, bool* on) {
-  while (std::isspace(static_cast<unsigned char>(*text))) ++text;
-  std::size_t length = std::strlen(text);
-  while (length > 0 && std::isspace(static_cast<unsigned char>(text[length - 1]))) --length;
-  const auto is = [&](const char* word) {
-    if (length != std::strlen(word)) return false;
-    for (std::size_t i = 0; i < length; ++i) {
-      if (std::tolower(static_cast<unsigned char>(text[i])) !=
-          std::tolower(static_cast<unsigned char>(word[i]))) {
-        return false;
-      }
-    }
-    return true;
-  };
-  for (const bool step : {false, true}) {
-    if (is(kBypassTexts[step]) || is(step ? "1" : "0")) {
-      *on = step;
-      return true;
-    }
-  }
-  return false;
 }
 
 }  // namespace
@@ -87,7 +58,7 @@ double clapValueOf(std::uint32_t id, float hostValue) {
 bool clapValueText(std::uint32_t id, double clapValue, char* text, std::size_t capacity) {
   if (id == kClapBypassId) {
     if (std::isnan(clapValue)) return false;
-    const char* word = kBypassTexts[bypassOn(clapValue)];
+    const char* word = bypassText(bypassOn(clapValue));
     return std::snprintf(text, capacity, "%s", word) < static_cast<int>(capacity);
   }
   float hostValue;

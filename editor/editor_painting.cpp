@@ -33,7 +33,6 @@ constexpr Colour kKnobBody = rgb(0x2B2E36);
 
 constexpr char kFont[] = "DejaVu Sans";
 constexpr char kName[] = "QR47";
-constexpr char kBypassWord[] = "Bypass";
 constexpr float kBypassFrom = 0.5f;
 constexpr double kBypassedAlpha = 0.3;
 constexpr double kTitleSize = 18.0;
@@ -268,7 +267,7 @@ void paintEditor(cairo_t* cr, const EditorLayout& layout, const float (&values)[
   cairo_fill(cr);
   drawText(cr, kName, layout.title, kTitleSize, Align::kLeft, kTextColour, true);
   const bool bypassed = values[kBypassIndex] >= kBypassFrom;
-  paintButton(cr, layout.bypass, kBypassWord, bypassed);
+  paintButton(cr, layout.bypass, kBypassName, bypassed);
   char text[kTextBytes];
   const double typeStep = listStep(kFilterTypeParameter, values[kFilterTypeParameter]);
   for (std::int32_t i = 0; i < kTypeCount; ++i) {

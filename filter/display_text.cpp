@@ -19,6 +19,8 @@ constexpr const char* kFilterTypeWords[] = {"low pass", "high pass", "band pass"
 constexpr const char* kJoinedTypeWords[] = {"lowpass", "highpass", "bandpass", "notch"};
 constexpr const char* kPoleWords[] = {"2 poles", "4 poles"};
 constexpr char kOffWord[] = "Off";
+constexpr const char* kBypassWords[] = {kOffWord, "On"};
+constexpr const char* kBypassSteps[] = {"0", "1"};
 constexpr char kZeroText[] = "0";
 constexpr char kInfinityText[] = "oo";  // as in the decibel text for no level, "-oo"
 
@@ -187,6 +189,22 @@ bool valueText(std::int32_t index, float value, char* text, std::size_t capacity
       break;
   }
   return length >= 0 && static_cast<std::size_t>(length) < capacity;
+}
+
+const char* bypassText(bool on) {
+  return kBypassWords[on ? 1 : 0];
+}
+
+bool readBypassText(const char* text, bool* on) {
+  if (text == nullptr) return false;
+  const std::string_view word = trimmed(text);
+  for (const bool step : {false, true}) {
+    if (sameLetters(word, kBypassWords[step ? 1 : 0]) || word == kBypassSteps[step ? 1 : 0]) {
+      *on = step;
+      return true;
+    }
+  }
+  return false;
 }
 
 bool readTypedValue(std::int32_t index, const char* text, TypedValue* typed) {

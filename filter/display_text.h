@@ -47,6 +47,14 @@ bool readTypedValue(std::int32_t index, const char* text, TypedValue* typed);
 // step 0 to 3; 2 or 4 poles). False for anything else.
 bool parseValueText(std::int32_t index, const char* text, float* value);
 
+// The host's bypass switch, where an interface hands it to the plug-in: its name and its two
+// words, "Off" and "On".
+constexpr char kBypassName[] = "Bypass";
+const char* bypassText(bool on);
+// "Off" or "On" in any case with blanks around, or the switch's steps "0" and "1"; false for
+// anything else.
+bool readBypassText(const char* text, bool* on);
+
 // The value as a command line would type it, one word with its unit, the shortest that
 // `parseValueText` reads back as the same host value where the unit allows: "2950Hz", "70%",
 // "notch", "4", "off", "+6.0206dB", "-inf".

@@ -316,7 +316,7 @@ vst3::tresult Vst3Filter::getParameterInfo(std::int32_t index, vst3::ParameterIn
 vst3::tresult Vst3Filter::getParamStringByValue(vst3::ParamID id, vst3::ParamValue valueNormalized,
                                                 vst3::String128 text) {
   if (id == kBypassId) {
-    toString128(bypassText(valueNormalized), text);
+    toString128(bypassTextOf(valueNormalized), text);
     return vst3::kResultOk;
   }
   char ascii[kLongestText];
@@ -336,7 +336,7 @@ vst3::tresult Vst3Filter::getParamValueByString(vst3::ParamID id, vst3::TChar* t
     return vst3::kResultFalse;
   }
   if (id == kBypassId) {
-    return parseBypassText(ascii, &valueNormalized) ? vst3::kResultOk : vst3::kResultFalse;
+    return normalizedOfBypassText(ascii, &valueNormalized) ? vst3::kResultOk : vst3::kResultFalse;
   }
   float hostValue;
   if (!parseValueText(static_cast<std::int32_t>(id), ascii, &hostValue)) return vst3::kResultFalse;

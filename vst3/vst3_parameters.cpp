@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <iterator>
 
 #include "display_text.h"
 #include "program_bank.h"
@@ -12,8 +10,6 @@ namespace qr47 {
 namespace {
 
 constexpr const char* kUnits[kParameterCount] = {"Hz", "%", "", "", "%", "dB"};
-constexpr char kBypassName[] = "Bypass";
-constexpr const char* kBypassTexts[] = {"Off", "On"};
 constexpr std::int32_t kStringLength = 128;
 constexpr char16_t kLastAscii = 0x7F;
 
@@ -52,18 +48,15 @@ bool vst3ParameterInfo(std::int32_t index, vst3::ParameterInfo& info) {
   return true;
 }
 
-const char* bypassText(double normalized) {
-  return kBypassTexts[static_cast<std::size_t>(stepOf(kBypassId, normalized))];
+const char* bypassTextOf(double normalized) {
+  return bypassText(stepOf(kBypassId, normalized) != 0.0);
 }
 
-bool parseBypassText(const char* text, double* normalized) {
-  for (std::size_t step = 0; step < std::size(kBypassTexts); ++step) {
-    if (std::strcmp(text, kBypassTexts[step]) == 0) {
-      *normalized = static_cast<double>(step);
-      return true;
-    }
-  }
-  return false;
+bool normalizedOfBypassText(const char* text, double* normalized) {
+  bool on;
+  if (!readBypassText(text, &on)) return false;
+  *normalized = on ? 1.0 : 0.0;
+  return true;
 }
 
 float hostValueOfNormalized(vst3::ParamID id, double normalized) {

@@ -24,9 +24,9 @@ inline bool isVst3Parameter(vst3::ParamID id) {
 
 bool vst3ParameterInfo(std::int32_t index, vst3::ParameterInfo& info);
 
-// The bypass's texts, "Off" and "On", and back; any other text is refused.
-const char* bypassText(double normalized);
-bool parseBypassText(const char* text, double* normalized);
+// The bypass's texts, "Off" and "On", and back as the display texts read them.
+const char* bypassTextOf(double normalized);
+bool normalizedOfBypassText(const char* text, double* normalized);
 
 // For an id of 0 to 6: the host value of a normalized value, narrowed to float as the VST module
 // receives it, and the normalized value of a host value.
