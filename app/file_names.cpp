@@ -7,14 +7,17 @@
 
 namespace qr47 {
 
+std::string lowered(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
 std::string extensionOf(const std::string& path) {
   const auto dot = path.find_last_of('.');
   const auto slash = path.find_last_of('/');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string extension = path.substr(dot + 1);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension;
+  return lowered(path.substr(dot + 1));
 }
 
 std::string temporaryPathFor(const std::string& path) {

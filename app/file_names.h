@@ -5,6 +5,9 @@
 
 namespace qr47 {
 
+// The text in lower case.
+std::string lowered(std::string text);
+
 // The extension in lower case ("wav" for "Take.WAV"), or empty.
 std::string extensionOf(const std::string& path);
 

@@ -2,8 +2,6 @@
 
 #include <sndfile.h>
 
-#include <algorithm>
-#include <cctype>
 #include <sstream>
 #include <stdexcept>
 
@@ -46,12 +44,6 @@ bool named(const FileType& type, const std::string& extension) {
     if (word == extension) return true;
   }
   return false;
-}
-
-std::string lowered(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
 }
 
 }  // namespace

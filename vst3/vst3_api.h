@@ -52,6 +52,14 @@ constexpr Uid uid(std::uint32_t l1, std::uint32_t l2, std::uint32_t l3, std::uin
 #endif
 }
 
+// Whether an id a host asks for is one of ours.
+inline bool sameIid(const char* iid, const Uid& known) {
+  for (std::size_t i = 0; i < known.size(); ++i) {
+    if (iid[i] != known[i]) return false;
+  }
+  return true;
+}
+
 // Interfaces.
 class FUnknown {
  public:

@@ -22,10 +22,6 @@ constexpr std::size_t kLongestText = 128;
 // The bypass's second step, on, from here.
 constexpr vst3::ParamValue kBypassFrom = 0.5;
 
-bool same(const vst3::TUID iid, const vst3::Uid& known) {
-  return std::memcmp(iid, known.data(), known.size()) == 0;
-}
-
 bool isMainAudioBus(std::int32_t type, std::int32_t direction, std::int32_t index) {
   return type == vst3::kAudio && (direction == vst3::kInput || direction == vst3::kOutput) &&
          index == 0;
@@ -79,14 +75,14 @@ Vst3Filter::~Vst3Filter() {
 
 vst3::tresult Vst3Filter::queryInterface(const vst3::TUID iid, void** object) {
   if (!object) return vst3::kInvalidArgument;
-  if (same(iid, vst3::FUnknown::kIid) || same(iid, vst3::IPluginBase::kIid) ||
-      same(iid, vst3::IComponent::kIid)) {
+  if (vst3::sameIid(iid, vst3::FUnknown::kIid) || vst3::sameIid(iid, vst3::IPluginBase::kIid) ||
+      vst3::sameIid(iid, vst3::IComponent::kIid)) {
     *object = static_cast<vst3::IComponent*>(this);
-  } else if (same(iid, vst3::IAudioProcessor::kIid)) {
+  } else if (vst3::sameIid(iid, vst3::IAudioProcessor::kIid)) {
     *object = static_cast<vst3::IAudioProcessor*>(this);
-  } else if (same(iid, vst3::IProcessContextRequirements::kIid)) {
+  } else if (vst3::sameIid(iid, vst3::IProcessContextRequirements::kIid)) {
     *object = static_cast<vst3::IProcessContextRequirements*>(this);
-  } else if (same(iid, vst3::IEditController::kIid)) {
+  } else if (vst3::sameIid(iid, vst3::IEditController::kIid)) {
     *object = static_cast<vst3::IEditController*>(this);
   } else {
     *object = nullptr;

@@ -10,10 +10,6 @@
 namespace qr47 {
 namespace {
 
-bool same(const vst3::TUID iid, const vst3::Uid& known) {
-  return std::memcmp(iid, known.data(), known.size()) == 0;
-}
-
 std::uint32_t physical(std::uint32_t logical, double scale) {
   return static_cast<std::uint32_t>(std::lround(logical * scale));
 }
@@ -47,13 +43,13 @@ Vst3View::~Vst3View() {
 
 vst3::tresult Vst3View::queryInterface(const vst3::TUID iid, void** object) {
   if (!object) return vst3::kInvalidArgument;
-  if (same(iid, vst3::FUnknown::kIid) || same(iid, vst3::IPlugView::kIid)) {
+  if (vst3::sameIid(iid, vst3::FUnknown::kIid) || vst3::sameIid(iid, vst3::IPlugView::kIid)) {
     *object = static_cast<vst3::IPlugView*>(this);
-  } else if (same(iid, vst3::IPlugViewContentScaleSupport::kIid)) {
+  } else if (vst3::sameIid(iid, vst3::IPlugViewContentScaleSupport::kIid)) {
     *object = static_cast<vst3::IPlugViewContentScaleSupport*>(this);
-  } else if (same(iid, vst3::Linux::IEventHandler::kIid)) {
+  } else if (vst3::sameIid(iid, vst3::Linux::IEventHandler::kIid)) {
     *object = static_cast<vst3::Linux::IEventHandler*>(this);
-  } else if (same(iid, vst3::Linux::ITimerHandler::kIid)) {
+  } else if (vst3::sameIid(iid, vst3::Linux::ITimerHandler::kIid)) {
     *object = static_cast<vst3::Linux::ITimerHandler*>(this);
   } else {
     *object = nullptr;
