@@ -2,9 +2,6 @@
 
 #include <X11/Xlib.h>
 
-#include <algorithm>
-#include <cmath>
-
 #include "editor_view.h"
 #include "x11_window.h"
 
@@ -15,20 +12,17 @@ Display* displayOf(void* display) {
   return static_cast<Display*>(display);
 }
 
-std::uint32_t physical(double logical, double scale) {
-  return static_cast<std::uint32_t>(std::lround(logical * scale));
-}
-
 }  // namespace
 
-std::unique_ptr<PluginEditor> PluginEditor::create(ParameterAccess& access) {
+std::unique_ptr<PluginEditor> PluginEditor::create(ParameterAccess& access,
+                                                   const EditorSize& size) {
   Display* display = XOpenDisplay(nullptr);
   if (!display) return nullptr;
-  return std::unique_ptr<PluginEditor>(new PluginEditor(access, display));
+  return std::unique_ptr<PluginEditor>(new PluginEditor(access, display, size));
 }
 
-PluginEditor::PluginEditor(ParameterAccess& access, void* display)
-    : display(display), view(std::make_unique<EditorView>(access)) {}
+PluginEditor::PluginEditor(ParameterAccess& access, void* display, const EditorSize& size)
+    : display(display), current(size), view(std::make_unique<EditorView>(access)) {}
 
 PluginEditor::~PluginEditor() {
   window.reset();
@@ -40,31 +34,12 @@ int PluginEditor::fileDescriptor() const {
 }
 
 void PluginEditor::setScale(double scale) {
-  scaleFactor = std::clamp(scale, kEditorMinScale, kEditorMaxScale);
+  current.setScale(scale);
   if (window) window->resize(width(), height());
 }
 
-std::uint32_t PluginEditor::width() const {
-  return physical(logicalWidth, scaleFactor);
-}
-
-std::uint32_t PluginEditor::height() const {
-  return physical(logicalHeight, scaleFactor);
-}
-
-void PluginEditor::adjustSize(std::uint32_t* width, std::uint32_t* height) const {
-  *width = std::clamp(*width, physical(kEditorMinWidth, scaleFactor),
-                      physical(kEditorMaxWidth, scaleFactor));
-  *height = std::clamp(*height, physical(kEditorMinHeight, scaleFactor),
-                       physical(kEditorMaxHeight, scaleFactor));
-}
-
 bool PluginEditor::setSize(std::uint32_t width, std::uint32_t height) {
-  std::uint32_t w = width, h = height;
-  adjustSize(&w, &h);
-  if (w != width || h != height) return false;
-  logicalWidth = width / scaleFactor;
-  logicalHeight = height / scaleFactor;
+  if (!current.set(width, height)) return false;
   if (window) window->resize(width, height);
   return true;
 }
@@ -76,7 +51,7 @@ bool PluginEditor::attach(std::uintptr_t parentWindow) {
   if (!made->made()) return false;
   window = std::move(made);
   view->update();
-  window->handleEvents(*view, scaleFactor);
+  window->handleEvents(*view, scale());
   return true;
 }
 
@@ -94,10 +69,9 @@ void PluginEditor::setVisible(bool visible) {
 
 void PluginEditor::handleEvents() {
   if (!window) return;
-  window->handleEvents(*view, scaleFactor);
+  window->handleEvents(*view, scale());
   // The host may have resized the window itself.
-  logicalWidth = window->width() / scaleFactor;
-  logicalHeight = window->height() / scaleFactor;
+  current.follow(window->width(), window->height());
 }
 
 void PluginEditor::idle() {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "editor_size.h"
 #include "parameter_access.h"
 
 namespace qr47 {
@@ -18,23 +19,15 @@ namespace qr47 {
 class EditorView;
 class X11Window;
 
-// The editor's logical size: the one it opens at, and the limits of resizing.
-constexpr std::uint32_t kEditorWidth = 640;
-constexpr std::uint32_t kEditorHeight = 400;
-constexpr std::uint32_t kEditorMinWidth = 480;
-constexpr std::uint32_t kEditorMinHeight = 300;
-constexpr std::uint32_t kEditorMaxWidth = 1600;
-constexpr std::uint32_t kEditorMaxHeight = 1000;
-// The scales the editor draws at; others are taken at these ends.
-constexpr double kEditorMinScale = 1.0;
-constexpr double kEditorMaxScale = 4.0;
 // How often the adapters call `idle`, in milliseconds: one frame at 30 frames a second.
 constexpr std::uint32_t kEditorFrameMs = 33;
 
 class PluginEditor {
  public:
-  // Connects to the display named by DISPLAY; null when there is none or it refuses.
-  static std::unique_ptr<PluginEditor> create(ParameterAccess& access);
+  // Connects to the display named by DISPLAY; null when there is none or it refuses. The window
+  // will open at `size`.
+  static std::unique_ptr<PluginEditor> create(ParameterAccess& access,
+                                              const EditorSize& size = EditorSize{});
   ~PluginEditor();
   PluginEditor(const PluginEditor&) = delete;
   PluginEditor& operator=(const PluginEditor&) = delete;
@@ -44,11 +37,14 @@ class PluginEditor {
 
   // The scale keeps the logical size: the physical size follows it.
   void setScale(double scale);
-  double scale() const { return scaleFactor; }
-  std::uint32_t width() const;
-  std::uint32_t height() const;
+  double scale() const { return current.scale(); }
+  std::uint32_t width() const { return current.width(); }
+  std::uint32_t height() const { return current.height(); }
+  const EditorSize& size() const { return current; }
   // The nearest size within the limits at the current scale.
-  void adjustSize(std::uint32_t* width, std::uint32_t* height) const;
+  void adjustSize(std::uint32_t* width, std::uint32_t* height) const {
+    current.adjust(width, height);
+  }
   // False, changing nothing, for a size outside the limits.
   bool setSize(std::uint32_t width, std::uint32_t height);
 
@@ -66,12 +62,10 @@ class PluginEditor {
   void idle();
 
  private:
-  PluginEditor(ParameterAccess& access, void* display);
+  PluginEditor(ParameterAccess& access, void* display, const EditorSize& size);
 
   void* display;  // the connection, an Xlib Display
-  double scaleFactor = kEditorMinScale;
-  double logicalWidth = kEditorWidth;
-  double logicalHeight = kEditorHeight;
+  EditorSize current;
   std::unique_ptr<EditorView> view;
   std::unique_ptr<X11Window> window;
 };

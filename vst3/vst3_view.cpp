@@ -10,14 +10,6 @@
 namespace qr47 {
 namespace {
 
-std::uint32_t physical(std::uint32_t logical, double scale) {
-  return static_cast<std::uint32_t>(std::lround(logical * scale));
-}
-
-std::uint32_t rescaled(std::uint32_t size, double from, double to) {
-  return static_cast<std::uint32_t>(std::lround(size / from * to));
-}
-
 // The editor's indexes are the parameters' ids, its bypass the bypass parameter's.
 static_assert(kBypassIndex == static_cast<std::int32_t>(kBypassId));
 
@@ -69,33 +61,19 @@ std::uint32_t Vst3View::release() {
   return left;
 }
 
-void Vst3View::adjust(std::uint32_t* newWidth, std::uint32_t* newHeight) const {
-  if (editor) {
-    editor->adjustSize(newWidth, newHeight);
-    return;
-  }
-  *newWidth =
-      std::clamp(*newWidth, physical(kEditorMinWidth, scale), physical(kEditorMaxWidth, scale));
-  *newHeight =
-      std::clamp(*newHeight, physical(kEditorMinHeight, scale), physical(kEditorMaxHeight, scale));
-}
-
 // The logical size stays: the physical one follows the scale, and an attached view asks the host
 // for its new size.
 vst3::tresult Vst3View::setContentScaleFactor(float factor) {
   if (!std::isfinite(factor) || factor <= 0.0f) return vst3::kInvalidArgument;
-  const double newScale = std::clamp<double>(factor, kEditorMinScale, kEditorMaxScale);
-  if (editor) {
-    editor->setScale(newScale);
-  } else {
-    width = rescaled(width, scale, newScale);
-    height = rescaled(height, scale, newScale);
+  if (!editor) {
+    closedSize.setScale(factor);
+    return vst3::kResultTrue;
   }
-  scale = newScale;
-  if (editor && frame) {
-    vst3::ViewRect size{0, 0, static_cast<std::int32_t>(editor->width()),
+  editor->setScale(factor);
+  if (frame) {
+    vst3::ViewRect rect{0, 0, static_cast<std::int32_t>(editor->width()),
                         static_cast<std::int32_t>(editor->height())};
-    frame->resizeView(this, &size);
+    frame->resizeView(this, &rect);
   }
   return vst3::kResultTrue;
 }
@@ -104,17 +82,16 @@ vst3::tresult Vst3View::checkSizeConstraint(vst3::ViewRect* rect) {
   if (!rect) return vst3::kInvalidArgument;
   std::uint32_t w = extent(rect->left, rect->right);
   std::uint32_t h = extent(rect->top, rect->bottom);
-  adjust(&w, &h);
+  size().adjust(&w, &h);
   rect->right = rect->left + static_cast<std::int32_t>(w);
   rect->bottom = rect->top + static_cast<std::int32_t>(h);
   return vst3::kResultTrue;
 }
 
-vst3::tresult Vst3View::getSize(vst3::ViewRect* size) {
-  if (!size) return vst3::kInvalidArgument;
-  const std::uint32_t w = editor ? editor->width() : width;
-  const std::uint32_t h = editor ? editor->height() : height;
-  *size = vst3::ViewRect{0, 0, static_cast<std::int32_t>(w), static_cast<std::int32_t>(h)};
+vst3::tresult Vst3View::getSize(vst3::ViewRect* rect) {
+  if (!rect) return vst3::kInvalidArgument;
+  *rect = vst3::ViewRect{0, 0, static_cast<std::int32_t>(size().width()),
+                         static_cast<std::int32_t>(size().height())};
   return vst3::kResultOk;
 }
 
@@ -123,10 +100,9 @@ vst3::tresult Vst3View::onSize(vst3::ViewRect* newSize) {
   if (!newSize) return vst3::kInvalidArgument;
   std::uint32_t w = extent(newSize->left, newSize->right);
   std::uint32_t h = extent(newSize->top, newSize->bottom);
-  adjust(&w, &h);
+  size().adjust(&w, &h);
   if (editor) return editor->setSize(w, h) ? vst3::kResultOk : vst3::kResultFalse;
-  width = w;
-  height = h;
+  closedSize.set(w, h);
   return vst3::kResultOk;
 }
 
@@ -141,13 +117,8 @@ vst3::tresult Vst3View::setFrame(vst3::IPlugFrame* newFrame) {
 }
 
 bool Vst3View::open(void* parent) {
-  editor = PluginEditor::create(*this);
+  editor = PluginEditor::create(*this, closedSize);
   if (!editor) return false;
-  editor->setScale(scale);
-  std::uint32_t w = width;
-  std::uint32_t h = height;
-  editor->adjustSize(&w, &h);
-  editor->setSize(w, h);
   if (!editor->attach(reinterpret_cast<std::uintptr_t>(parent))) return false;
   if (runLoop->registerEventHandler(this, editor->fileDescriptor()) != vst3::kResultOk ||
       runLoop->registerTimer(this, kEditorFrameMs) != vst3::kResultOk) {
@@ -165,8 +136,7 @@ void Vst3View::close() {
     runLoop->unregisterTimer(this);
   }
   if (editor) {
-    width = editor->width();
-    height = editor->height();
+    closedSize = editor->size();
     editor.reset();
   }
   if (runLoop) runLoop->release();

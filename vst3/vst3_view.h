@@ -36,7 +36,7 @@ class Vst3View final : public vst3::IPlugView,
   vst3::tresult setContentScaleFactor(float factor) override;
   vst3::tresult canResize() override { return vst3::kResultTrue; }
   vst3::tresult checkSizeConstraint(vst3::ViewRect* rect) override;
-  vst3::tresult getSize(vst3::ViewRect* size) override;
+  vst3::tresult getSize(vst3::ViewRect* rect) override;
   vst3::tresult onSize(vst3::ViewRect* newSize) override;
 
   // The host's frame and window.
@@ -69,8 +69,8 @@ class Vst3View final : public vst3::IPlugView,
   void endChange(std::int32_t index) override;
   float sampleRate() const override;
 
-  // The nearest size the editor takes at the current scale.
-  void adjust(std::uint32_t* newWidth, std::uint32_t* newHeight) const;
+  // The open editor's size, or the one it will open at.
+  const EditorSize& size() const { return editor ? editor->size() : closedSize; }
   bool open(void* parent);
   void close();
 
@@ -78,9 +78,7 @@ class Vst3View final : public vst3::IPlugView,
   Vst3Filter& controller;
   vst3::IPlugFrame* frame = nullptr;         // the host's, kept until it sets another
   vst3::Linux::IRunLoop* runLoop = nullptr;  // counted while attached
-  double scale = kEditorMinScale;
-  std::uint32_t width = kEditorWidth;  // physical, while no editor holds the size
-  std::uint32_t height = kEditorHeight;
+  EditorSize closedSize;                     // while no editor holds the size
   std::unique_ptr<PluginEditor> editor;
 };
 
