@@ -222,6 +222,11 @@ TEST_F(EditorInput, ClicksWheelKeysAndDoubleClicksEachSendOneValue) {
   view.press(boost.centreX(), boost.centreY(), 0, time += 500);
   view.release();
   EXPECT_EQ(host.calls, "");
+  // A single wheel step each way flips a switch.
+  view.wheel(layout.poles[0].centreX(), layout.poles[0].centreY(), -1, 0);
+  EXPECT_EQ(host.values[3], 0.0f);
+  view.wheel(layout.poles[0].centreX(), layout.poles[0].centreY(), 1, 0);
+  EXPECT_EQ(host.values[3], 1.0f);
 }
 
 // The handle follows the pointer's frequency sideways and moves Q up and down, as one gesture
