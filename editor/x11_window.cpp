@@ -90,8 +90,9 @@ void X11Window::releaseSurface() {
   surface = nullptr;
 }
 
+// Asked even for the size the window last reported: a resize asked before may still be on its way.
 void X11Window::resize(std::uint32_t width, std::uint32_t height) {
-  if (!window || (width == currentWidth && height == currentHeight)) return;
+  if (!window) return;
   XResizeWindow(display, window, width, height);
   XFlush(display);
 }

@@ -203,6 +203,14 @@ void checkEditor(const PluginEntry* entry) {
   gui->getSize(plugin, &width, &height);
   check(width > 0 && width2 == kHiDpiScale * width && height2 == kHiDpiScale * height,
         "at scale 2 twice the size");
+  GuiResizeHints hints{};
+  std::uint32_t tinyW = 1, tinyH = 1, hugeW = 100000, hugeH = 100000;
+  check(gui->canResize(plugin) && gui->getResizeHints(plugin, &hints) &&
+            hints.canResizeHorizontally && hints.canResizeVertically &&
+            !hints.preserveAspectRatio && gui->adjustSize(plugin, &tinyW, &tinyH) &&
+            gui->adjustSize(plugin, &hugeW, &hugeH) && tinyW == 480 && tinyH == 300 &&
+            hugeW == 1600 && hugeH == 1000,
+        "resizable in any shape, from 480 x 300 to 1600 x 1000");
 
   editor_test::EditorDriver driver(static_cast<int>(width), static_cast<int>(height),
                                    [&] { host.pump(); });
@@ -212,6 +220,11 @@ void checkEditor(const PluginEntry* entry) {
             host.fds.size() == 1 && host.timers.size() == 1 && host.periodMs <= kLongestFrameMs,
         "set_parent watches a descriptor for reading and starts a timer of a frame");
   if (!driver.ok()) return;
+  std::uint32_t resizedW = 0, resizedH = 0;
+  check(gui->setSize(plugin, 800, 500) && gui->getSize(plugin, &resizedW, &resizedH) &&
+            resizedW == 800 && resizedH == 500 && !gui->setSize(plugin, 400, 500) &&
+            gui->setSize(plugin, width, height),
+        "set_size takes a size within the limits and refuses one outside");
 
   // Each parameter by the pointer: the lists while inactive (flush), the knobs while active
   // (process). Knob drags start at the knob's centre; values are in CLAP units.
