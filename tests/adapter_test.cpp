@@ -19,6 +19,7 @@ namespace {
 constexpr int kFrames = 300;
 constexpr int kControls = 6;
 constexpr double kRate = 44100.0;
+constexpr double kHighRate = 96000.0;
 constexpr double kFadeSeconds = 0.010;
 constexpr std::uint32_t kEnabledPort = 10;
 
@@ -47,9 +48,9 @@ struct Signal {
 };
 
 // The VST module's output over the blocks, block after block, left then right.
-std::vector<float> vstOutput() {
+std::vector<float> vstOutput(double rate = kRate) {
   qr47::EffectRecord* r = loadEntry(QR47_MODULE_PATH)(answerHostVersion);
-  r->dispatchEntry(r, opcode::kSampleRate, 0, 0, nullptr, static_cast<float>(kRate));
+  r->dispatchEntry(r, opcode::kSampleRate, 0, 0, nullptr, static_cast<float>(rate));
   r->dispatchEntry(r, opcode::kSuspendResume, 0, 1, nullptr, 0.0f);
   std::vector<float> all;
   for (int block = 0; block < kBlocks; ++block) {
@@ -94,8 +95,8 @@ std::vector<float> portOutput(Connect connect, Run run, const float* enabled = n
 // rate, linear, from the switch's sample on; each sample first steps the position towards its
 // end (the full length while port 10 holds 0, else 0), then gives wet + (dry - wet) * position /
 // length in float; position 0 is the wet sample as it is, the full length the dry one.
-std::vector<float> fadedOutput(std::vector<float> wet, const float* enabled) {
-  const long length = std::lround(kRate * kFadeSeconds);
+std::vector<float> fadedOutput(std::vector<float> wet, const float* enabled, double rate = kRate) {
+  const long length = std::lround(rate * kFadeSeconds);
   long position = 0;
   for (int block = 0; block < kBlocks; ++block) {
     const Signal dry(block + 1);
@@ -125,9 +126,9 @@ TEST(Adapters, Lv2MatchesTheVstModuleAndFadesToTheDryInputWhenBypassed) {
   ASSERT_NE(d, nullptr);
   EXPECT_STREQ(d->URI, "urn:qr47:filter");
   EXPECT_EQ(entry(1), nullptr);
-  const auto lv2Output = [&](const float* enabled) {
+  const auto lv2Output = [&](const float* enabled, double rate = kRate) {
     const LV2_Feature* features[] = {nullptr};
-    LV2_Handle plugin = d->instantiate(d, kRate, "", features);
+    LV2_Handle plugin = d->instantiate(d, rate, "", features);
     d->activate(plugin);
     const std::vector<float> output =
         portOutput([&](std::uint32_t port, float* data) { d->connect_port(plugin, port, data); },
@@ -151,6 +152,8 @@ TEST(Adapters, Lv2MatchesTheVstModuleAndFadesToTheDryInputWhenBypassed) {
   EXPECT_TRUE(std::equal(dry.in0.begin() + 140, dry.in0.end(), block(output, 4) + 140));
   EXPECT_TRUE(std::equal(dry.in1.begin() + 140, dry.in1.end(), block(output, 4) + kFrames + 140));
   EXPECT_TRUE(std::equal(block(vst, kBlocks - 1), vst.end(), block(output, kBlocks - 1)));
+  // At another rate both the filter and the fade follow it.
+  EXPECT_EQ(lv2Output(switched, kHighRate), fadedOutput(vstOutput(kHighRate), switched, kHighRate));
   dlclose(module);
 }
 
@@ -181,13 +184,13 @@ TEST(Adapters, LadspaMatchesTheVstModule) {
   }
   EXPECT_FALSE(LADSPA_IS_INPLACE_BROKEN(d->Properties));
   EXPECT_EQ(entry(1), nullptr);
-  LADSPA_Handle plugin = d->instantiate(d, 44100);
+  LADSPA_Handle plugin = d->instantiate(d, static_cast<unsigned long>(kHighRate));
   d->activate(plugin);
   const std::vector<float> output =
       portOutput([&](unsigned long port, float* data) { d->connect_port(plugin, port, data); },
                  [&](unsigned long frames) { d->run(plugin, frames); });
   d->cleanup(plugin);
-  EXPECT_EQ(output, vstOutput());
+  EXPECT_EQ(output, vstOutput(kHighRate));
   dlclose(module);
 }
 
