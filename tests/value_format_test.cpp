@@ -16,6 +16,9 @@ class FormatEffect : public EffectBase {
   void processAdd(float**, float**, std::int32_t) override {}
 };
 
+// The host's room for a display text: eight characters and a terminator.
+constexpr std::size_t kDisplayTextBytes = 9;
+
 // Writes into a guarded buffer and checks that nothing past the nine display bytes changed.
 template <typename Operation>
 std::string formatted(Operation operation) {

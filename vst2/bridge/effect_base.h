@@ -14,9 +14,6 @@ namespace qr47 {
 constexpr float kDefaultSampleRate = 44100.0f;
 constexpr std::int32_t kDefaultBlockSize = 1024;
 
-// The texts of the formatting operations are eight characters and a terminator.
-constexpr int kDisplayTextBytes = 9;
-
 class EffectBase {
  public:
   EffectBase(HostCallback hostCallback, std::int32_t programCount, std::int32_t parameterCount);
@@ -66,6 +63,7 @@ class EffectBase {
   virtual std::int32_t requestHostIdle();
   virtual bool isInputConnected(std::int32_t input);
   virtual bool isOutputConnected(std::int32_t output);
+  // Texts of eight characters and a terminator.
   virtual void formatDecibels(float level, char* text);
   virtual void formatHertz(float samples, char* text);
   virtual void formatMilliseconds(float samples, char* text);
