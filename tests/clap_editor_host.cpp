@@ -38,6 +38,7 @@ constexpr float kToneStep = 0.1f;  // radians a sample
 constexpr int kOpenings = 100;
 constexpr std::uint16_t kValueType = 5, kBeginType = 7, kEndType = 8;
 constexpr std::uint32_t kValueSize = 56, kGestureSize = 20, kIdOffset = 16, kValueOffset = 48;
+constexpr std::uint32_t kNoteIdOffset = 32, kWildcardBytes = 10;
 constexpr std::uint32_t kFdRead = 1;
 constexpr std::uint32_t kLongestFrameMs = 34;  // 30 frames a second
 constexpr double kHiDpiScale = 2.0;
@@ -88,9 +89,13 @@ struct EditorHost {
           auto* self = static_cast<EditorHost*>(list->context);
           const bool value = e->type == kValueType;
           self->sent += value ? 'v' : e->type == kBeginType ? 'b' : e->type == kEndType ? 'e' : '?';
-          // At the block's first sample, where the editor's changes land.
-          self->sentRight &= id == self->expectedId && e->time == 0 &&
-                             e->size == (value ? kValueSize : kGestureSize);
+          // At the block's first sample, where the editor's changes land; core events with no
+          // flags, values for every note, port, channel and key (-1 each: ten bytes of 0xff).
+          static const char kAllNotes[kWildcardBytes] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+          self->sentRight &=
+              id == self->expectedId && e->time == 0 && e->spaceId == 0 && e->flags == 0 &&
+              e->size == (value ? kValueSize : kGestureSize) &&
+              (!value || std::memcmp(bytes + kNoteIdOffset, kAllNotes, kWildcardBytes) == 0);
           if (value) std::memcpy(&self->lastValue, bytes + kValueOffset, sizeof self->lastValue);
           return true;
         }};
@@ -197,11 +202,10 @@ void checkEditor(const PluginEntry* entry) {
         "embedded X11 only");
   check(host.create(), "create");
   std::uint32_t width = 0, height = 0, width2 = 0, height2 = 0;
-  gui->setScale(plugin, kHiDpiScale);
-  gui->getSize(plugin, &width2, &height2);
-  gui->setScale(plugin, 1.0);  // the physical pixels the layout's logical ones are
-  gui->getSize(plugin, &width, &height);
-  check(width > 0 && width2 == kHiDpiScale * width && height2 == kHiDpiScale * height,
+  const bool scaled = gui->setScale(plugin, kHiDpiScale) && gui->getSize(plugin, &width2, &height2);
+  // The physical pixels the layout's logical ones are.
+  check(scaled && gui->setScale(plugin, 1.0) && gui->getSize(plugin, &width, &height) &&
+            width > 0 && width2 == kHiDpiScale * width && height2 == kHiDpiScale * height,
         "at scale 2 twice the size");
   GuiResizeHints hints{};
   std::uint32_t tinyW = 1, tinyH = 1, hugeW = 100000, hugeH = 100000;

@@ -3,12 +3,14 @@
 // host's test (clap_session_host.cpp).
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <string>
 #include <thread>
 
 #include "clap_host.h"
+#include "gesture_mailbox.h"
 #include "module_loader.h"
 #include "noise_block.h"
 
@@ -424,6 +426,49 @@ TEST(Clap, MainAndAudioThreadsAsTheInterfaceSeparatesThem) {
   EXPECT_EQ(outputOf(plugin, none, 9), outputOf(fresh, none, 9));
   deactivate(plugin);
   deactivate(fresh);
+}
+
+// The editor's gestures as the host hears them, delivery by delivery: one begin for any gestures
+// begun since the last, the latest value alone, the end once every gesture begun has ended, and
+// a gesture begun while the host's is open continuing it; the editor reads back what it sent
+// until the filter has applied it.
+TEST(Clap, TheEditorsGesturesCoalesceBetweenDeliveries) {
+  // What the editor sends between two deliveries (b begins, a digit d sets d / 10, e ends) and
+  // what the host then hears (b, v for the value, e).
+  const struct {
+    const char* sent;
+    const char* heard;
+  } deliveries[] = {
+      {"", ""},   {"b34", "bv"}, {"", ""},   {"5e", "ve"}, {"beb7", "bv"},
+      {"e", "e"}, {"b", "b"},    {"eb", ""}, {"e", "e"},
+  };
+  qr47::GestureMailbox mail;
+  constexpr std::int32_t kQ = 1;
+  for (const auto& step : deliveries) {
+    float last = -1.0f;
+    for (const char* c = step.sent; *c; ++c) {
+      if (*c == 'b') mail.begin(kQ);
+      if (*c == 'e') mail.end(kQ);
+      if (std::isdigit(static_cast<unsigned char>(*c))) mail.set(kQ, last = (*c - '0') / 10.0f);
+    }
+    const bool arrived = mail.arrived();
+    const qr47::GestureMailbox::Delivery d = mail.take(kQ);
+    const std::string heard =
+        std::string(d.begin ? "b" : "") + (d.hasValue ? "v" : "") + (d.end ? "e" : "");
+    EXPECT_EQ(arrived, *step.sent != 0) << step.sent;
+    EXPECT_EQ(heard, step.heard) << step.sent;
+    if (!d.hasValue) continue;
+    float shown = -1.0f;
+    EXPECT_EQ(d.value, last) << step.sent;
+    EXPECT_TRUE(mail.pending(kQ, &shown) && shown == last) << "sent, not yet applied";
+    mail.applied(kQ);
+    EXPECT_FALSE(mail.pending(kQ, &shown));
+  }
+  // Other slots heard nothing of these, and indexes outside the seven are ignored.
+  EXPECT_FALSE(mail.take(0).begin || mail.take(6).hasValue);
+  mail.begin(7);
+  mail.set(-1, 0.5f);
+  EXPECT_FALSE(mail.arrived());
 }
 
 }  // namespace
