@@ -10,14 +10,18 @@
 #include <X11/keysym.h>
 #include <dirent.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "parameter_access.h"
 
 namespace editor_test {
 
@@ -46,6 +50,23 @@ struct Picture {
     return width == other.width && height == other.height && pixels == other.pixels;
   }
   bool operator!=(const Picture& other) const { return !(*this == other); }
+};
+
+// A setting that stays as given, at a rate: what a reference editor paints, or a picture shows.
+class FixedValues : public qr47::ParameterAccess {
+ public:
+  FixedValues(const float (&values)[qr47::kEditorValueCount], float rate) : rate(rate) {
+    std::copy(std::begin(values), std::end(values), fixed);
+  }
+  float value(std::int32_t index) const override { return fixed[index]; }
+  void beginChange(std::int32_t) override {}
+  void setValue(std::int32_t, float) override {}
+  void endChange(std::int32_t) override {}
+  float sampleRate() const override { return rate; }
+
+ private:
+  float fixed[qr47::kEditorValueCount];
+  float rate;
 };
 
 constexpr int kSettleSteps = 4;

@@ -10,22 +10,11 @@
 
 #include "editor_driver.h"
 #include "plugin_editor.h"
-#include "program_bank.h"
 
 namespace {
 
-class FixedValues : public qr47::ParameterAccess {
- public:
-  float value(std::int32_t index) const override { return kValues[index]; }
-  void beginChange(std::int32_t) override {}
-  void setValue(std::int32_t, float) override {}
-  void endChange(std::int32_t) override {}
-  float sampleRate() const override { return 44100.0f; }
-
- private:
-  static constexpr float kValues[qr47::kEditorValueCount] = {0.5f, 0.9f,   0.0f, 1.0f,
-                                                             0.4f, 0.125f, 0.0f};
-};
+constexpr float kValues[qr47::kEditorValueCount] = {0.5f, 0.9f, 0.0f, 1.0f, 0.4f, 0.125f, 0.0f};
+constexpr float kRate = 44100.0f;
 
 }  // namespace
 
@@ -34,7 +23,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s PICTURE.png\n", argv[0]);
     return 2;
   }
-  FixedValues values;
+  editor_test::FixedValues values(kValues, kRate);
   auto editor = qr47::PluginEditor::create(values);
   if (!editor) {
     std::fprintf(stderr, "no display: set DISPLAY (Xvfb will do)\n");

@@ -26,6 +26,7 @@
 
 #include "editor_driver.h"
 #include "editor_layout.h"
+#include "plugin_editor.h"
 
 namespace {
 
@@ -50,6 +51,9 @@ constexpr char kDoubleUri[] = "http://lv2plug.in/ns/ext/atom#Double";
 constexpr std::uint32_t kFloatProtocol = 0;
 constexpr int kWidth = 640, kHeight = 400;  // the editor's size at scale 1
 constexpr float kRate = 48000.0f;
+// The factory program's host values and the bypass off: what the editor shows before any event.
+constexpr float kFactorySetting[qr47::kEditorValueCount] = {1.0f, 0.7f,   0.0f, 0.0f,
+                                                            0.0f, 0.125f, 0.0f};
 constexpr int kOpenings = 100;
 constexpr int kFramesToRepaint = 2;
 
@@ -195,6 +199,16 @@ void checkEditor(const LV2UI_Descriptor* descriptor) {
   check(host.sizes.size() == 1 && host.sizes[0].width == kWidth && host.sizes[0].height == kHeight,
         "asks for 640 x 400 through ui:resize");
   driver.settle();
+  {
+    // It shows the factory setting at the rate the host gave, as the editor paints them.
+    editor_test::FixedValues factory(kFactorySetting, kRate);
+    const auto reference = qr47::PluginEditor::create(factory);
+    editor_test::EditorDriver beside(
+        kWidth, kHeight, [&] { reference->idle(); }, kWidth);
+    check(reference && beside.ok() && reference->attach(beside.window()) &&
+              beside.picture() == driver.picture(),
+          "shows the factory setting at the host's rate");
+  }
 
   const qr47::EditorLayout at = qr47::layoutFor(kWidth, kHeight);
   const auto knob = [&](int k) { return at.knobs[k]; };

@@ -230,6 +230,8 @@ TEST(Vst3, ParametersTheirStepsAndTexts) {
     ASSERT_EQ(c->getParameterInfo(index, info), kResultOk);
     EXPECT_EQ(info.id, id);
     EXPECT_EQ(ascii(info.title), row.title);
+    EXPECT_EQ(ascii(info.shortTitle), row.title);
+    EXPECT_EQ(info.unitId, 0) << "the root unit";
     EXPECT_EQ(ascii(info.units), row.units);
     EXPECT_EQ(info.stepCount, row.steps) << row.title;
     EXPECT_EQ(info.flags, row.flags) << row.title;
