@@ -51,8 +51,8 @@ struct Cursor {
   vst3::IParamValueQueue* queue;
   vst3::ParamID id;
   std::int32_t next, count;
-  std::int32_t offset;
-  vst3::ParamValue value;
+  std::int32_t offset = 0;  // the loaded point's
+  vst3::ParamValue value = 0.0;
 
   bool load() {
     while (next < count) {
@@ -247,7 +247,7 @@ void Vst3Filter::applyChanges(vst3::IParameterChanges* changes, const vst3::Proc
   for (std::int32_t i = 0; i < queueCount && cursorCount < kMostQueues; ++i) {
     vst3::IParamValueQueue* queue = changes->getParameterData(i);
     if (!queue || !isVst3Parameter(queue->getParameterId())) continue;
-    Cursor cursor{queue, queue->getParameterId(), 0, queue->getPointCount(), 0, 0.0};
+    Cursor cursor{queue, queue->getParameterId(), 0, queue->getPointCount()};
     if (cursor.load()) cursors[cursorCount++] = cursor;
   }
   std::int32_t done = 0;
