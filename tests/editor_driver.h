@@ -52,6 +52,10 @@ struct Picture {
   bool operator!=(const Picture& other) const { return !(*this == other); }
 };
 
+// The factory program's host values and the bypass off: what an editor shows before any change.
+constexpr float kFactorySetting[qr47::kEditorValueCount] = {1.0f, 0.7f,   0.0f, 0.0f,
+                                                            0.0f, 0.125f, 0.0f};
+
 // A setting that stays as given, at a rate: what a reference editor paints, or a picture shows.
 class FixedValues : public qr47::ParameterAccess {
  public:

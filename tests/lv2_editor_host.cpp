@@ -51,9 +51,6 @@ constexpr char kDoubleUri[] = "http://lv2plug.in/ns/ext/atom#Double";
 constexpr std::uint32_t kFloatProtocol = 0;
 constexpr int kWidth = 640, kHeight = 400;  // the editor's size at scale 1
 constexpr float kRate = 48000.0f;
-// The factory program's host values and the bypass off: what the editor shows before any event.
-constexpr float kFactorySetting[qr47::kEditorValueCount] = {1.0f, 0.7f,   0.0f, 0.0f,
-                                                            0.0f, 0.125f, 0.0f};
 constexpr int kOpenings = 100;
 constexpr int kFramesToRepaint = 2;
 
@@ -201,7 +198,7 @@ void checkEditor(const LV2UI_Descriptor* descriptor) {
   driver.settle();
   {
     // It shows the factory setting at the rate the host gave, as the editor paints them.
-    editor_test::FixedValues factory(kFactorySetting, kRate);
+    editor_test::FixedValues factory(editor_test::kFactorySetting, kRate);
     const auto reference = qr47::PluginEditor::create(factory);
     editor_test::EditorDriver beside(
         kWidth, kHeight, [&] { reference->idle(); }, kWidth);
