@@ -88,14 +88,15 @@ TEST(Clap, OneStereoPortEachWayProcessableInPlace) {
   }
 }
 
-// A call without audio buffers still takes its events, and fails only when it has frames.
+// A call without audio buffers still takes its events, even one past its end, and fails only
+// when it has frames.
 TEST(Clap, ProcessingWithoutAudioBuffers) {
   TestHost host;
   Instance plugin(entry(), &host.host);
   activate(plugin);
   for (std::uint32_t frames : {0u, 64u}) {
     EventList events;
-    events.add(0, 2, frames == 0 ? 3.0 : 1.0);
+    events.add(frames + 5, 2, frames == 0 ? 3.0 : 1.0);
     Process p{-1, frames, nullptr, nullptr, nullptr, 0, 0, events.input(), nullptr};
     EXPECT_EQ(plugin.plugin->process(plugin.plugin, &p), frames == 0 ? 1 : 0) << frames;
     EXPECT_EQ(plugin.value(2), frames == 0 ? 3.0 : 1.0);
@@ -353,7 +354,7 @@ TEST(Clap, TailAndLatencyAsTheFilterHasThem) {
       EXPECT_EQ(plugin.tail->get(plugin.plugin), 0u) << "a silent setting has no tail";
       EventList bypass;
       bypass.add(0, 5, s.boost);
-      bypass.add(0, 6, 1.0);
+      bypass.add(0, 6, 0.5);  // the switch's lower edge of on
       const EventList none;
       const auto fadeFrames = static_cast<std::uint32_t>(rate / 100);  // 441 and 960
       for (std::uint32_t done = 0; done < fadeFrames; done += kFrames) {

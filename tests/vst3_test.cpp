@@ -389,7 +389,7 @@ TEST(Vst3, TailAsTheFilterHasIt) {
           static_cast<std::uint32_t>(r->dispatchEntry(r, opcode::kTailSize, 0, 0, nullptr, 0));
       EXPECT_EQ(plugin.processor->getTailSamples(), tail);
       Changes on, none, off;
-      on.add(0, 6, 1.0);
+      on.add(0, 6, 0.5);  // the second step's lower edge
       off.add(0, 6, 0.0);
       for (std::int32_t done = 0; done < fade; done += kFrames) {
         EXPECT_EQ(plugin.processor->getTailSamples(), tail) << done << " samples into the fade";
