@@ -366,6 +366,10 @@ TEST(Clap, TailAndLatencyAsTheFilterHasThem) {
       plugin.process(dry.in, dry.out, kFrames, none);
       EXPECT_EQ(dry.out0, dry.in0) << "bypassed";
       EXPECT_EQ(dry.out1, dry.in1);
+      EventList back;
+      back.add(0, 6, 0.0);
+      plugin.params->flush(plugin.plugin, back.input(), nullptr);
+      EXPECT_EQ(plugin.tail->get(plugin.plugin), vstTail) << "switched back, before any block";
       deactivate(plugin);
       r->dispatchEntry(r, opcode::kClose, 0, 0, nullptr, 0);
     }
