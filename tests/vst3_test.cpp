@@ -88,6 +88,11 @@ TEST(Vst3, FactoryAndItsOneClass) {
   EXPECT_EQ(ascii(wide.version), "1.0.0");
   EXPECT_STREQ(wide.subCategories, "Fx|Filter");
   PClassInfo first{};
+  ASSERT_EQ(factory3->getClassInfo(0, &first), kResultOk);
+  EXPECT_EQ(std::string(first.cid, 16), std::string(id, 16));
+  EXPECT_STREQ(first.category, "Audio Module Class");
+  EXPECT_STREQ(first.name, "QR47");
+  EXPECT_EQ(first.cardinality, 0x7FFFFFFF);
   EXPECT_NE(factory3->getClassInfo(1, &first), kResultOk);
   EXPECT_NE(factory3->getClassInfo2(1, &second), kResultOk);
   EXPECT_NE(factory3->getClassInfoUnicode(1, &wide), kResultOk);
@@ -101,6 +106,9 @@ TEST(Vst3, FactoryAndItsOneClass) {
   EXPECT_EQ(factory3->release(), held - 1);
   const char other[16] = "not QR47's id";
   EXPECT_EQ(factory3->createInstance(other, IComponent::kIid.data(), &object), kNoInterface);
+  EXPECT_EQ(object, nullptr);
+  object = &info;
+  EXPECT_EQ(factory3->queryInterface(IComponent::kIid.data(), &object), kNoInterface);
   EXPECT_EQ(object, nullptr);
   factory3->release();
 }
