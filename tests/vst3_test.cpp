@@ -157,6 +157,9 @@ TEST(Vst3, OneStereoBusEachWayAnd32BitSamples) {
     EXPECT_EQ(bus.direction, direction);
     EXPECT_EQ(ascii(bus.name), direction == kInput ? "Input" : "Output");
     EXPECT_EQ(plugin.component->getBusInfo(kAudio, direction, 1, bus), 2);
+    EXPECT_EQ(plugin.component->activateBus(kAudio, direction, 0, 1), 0);
+    EXPECT_EQ(plugin.component->activateBus(kAudio, direction, 1, 1), 2);
+    EXPECT_EQ(plugin.component->activateBus(kEvent, direction, 0, 1), 2);
   }
   // Stereo in and stereo out alone are taken (0); mono on either side, or two buses, are not (1).
   SpeakerArrangement mono = 0x80000, stereo = 3;
