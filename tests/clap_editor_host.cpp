@@ -300,6 +300,9 @@ void checkEditor(const PluginEntry* entry) {
   check(driver.picture() != before, "a value from the host is repainted");
   host.plugin->state->load(plugin, &state.input);
   check(driver.picture() == before, "a state load is repainted");
+  check(gui->hide(plugin) && driver.picture() != before && gui->show(plugin) &&
+            driver.picture() == before,
+        "hidden and shown again");
 
   // A second instance with its editor open beside the first: each hears only its own pointer.
   {

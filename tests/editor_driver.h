@@ -94,9 +94,10 @@ class EditorDriver {
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;  // placed where asked, with or without a window manager
     attributes.event_mask = StructureNotifyMask;
+    attributes.background_pixel = BlackPixel(display, screen);  // seen where no editor is shown
     top = XCreateWindow(display, RootWindow(display, screen), left, 0, width, height, 0,
                         CopyFromParent, InputOutput, CopyFromParent,
-                        CWOverrideRedirect | CWEventMask, &attributes);
+                        CWOverrideRedirect | CWEventMask | CWBackPixel, &attributes);
     XMapRaised(display, top);
     XEvent mapped;
     XWindowEvent(display, top, StructureNotifyMask, &mapped);
