@@ -283,6 +283,16 @@ int main(int argc, char** argv) {
     if (driver.ok()) {
       void* window = reinterpret_cast<void*>(driver.window());
       IPlugView* view = plugin.controller->createView(kEditor);
+      bool answers = true;
+      for (const Uid& iid : {Linux::IEventHandler::kIid, Linux::ITimerHandler::kIid}) {
+        void* handler = nullptr;
+        answers = view->queryInterface(iid.data(), &handler) == kResultOk && handler && answers;
+        if (handler) static_cast<FUnknown*>(handler)->release();
+      }
+      void* none = &frame;
+      check(
+          answers && view->queryInterface(IComponent::kIid.data(), &none) == kNoInterface && !none,
+          "the view is the run loop's event and timer handler, and no component");
       view->setFrame(&frame);
       check(view->attached(window, kX11) == kResultOk && frame.handlers.size() == 1 &&
                 frame.timers.size() == 1,
