@@ -225,6 +225,10 @@ void checkEditor(const PluginEntry* entry) {
             host.fds.size() == 1 && host.timers.size() == 1 && host.periodMs <= kLongestFrameMs,
         "set_parent watches a descriptor for reading and starts a timer of a frame");
   if (!driver.ok()) return;
+  const qr47::clap::Window elsewhere{"win32", {}};
+  check(!gui->setParent(plugin, &parent) && !gui->setParent(plugin, &elsewhere) &&
+            !gui->setParent(plugin, nullptr) && host.fds.size() == 1 && host.timers.size() == 1,
+        "a second parent, one of another API, or none, is refused");
   {
     // Once the host has activated at its rate, the editor shows the factory setting at that
     // rate, as the editor paints them.

@@ -101,6 +101,8 @@ TEST(Clap, ProcessingWithoutAudioBuffers) {
     EXPECT_EQ(plugin.plugin->process(plugin.plugin, &p), frames == 0 ? 1 : 0) << frames;
     EXPECT_EQ(plugin.value(2), frames == 0 ? 3.0 : 1.0);
   }
+  Process withoutEvents{-1, 0, nullptr, nullptr, nullptr, 0, 0, nullptr, nullptr};
+  EXPECT_EQ(plugin.plugin->process(plugin.plugin, &withoutEvents), 1) << "no event list";
   // A value that is no number, or for no parameter, changes nothing.
   EventList none;
   none.add(0, 5, std::nan(""));

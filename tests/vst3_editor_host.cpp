@@ -283,7 +283,7 @@ int main(int argc, char** argv) {
     if (driver.ok()) {
       void* window = reinterpret_cast<void*>(driver.window());
       IPlugView* view = plugin.controller->createView(kEditor);
-      bool answers = true;
+      bool answers = view->addRef() == 2 && view->release() == 1;
       for (const Uid& iid : {Linux::IEventHandler::kIid, Linux::ITimerHandler::kIid}) {
         void* handler = nullptr;
         answers = view->queryInterface(iid.data(), &handler) == kResultOk && handler && answers;

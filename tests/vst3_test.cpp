@@ -135,9 +135,13 @@ TEST(Vst3, InterfacesAndTheirCounts) {
   EXPECT_EQ(
       static_cast<IProcessContextRequirements*>(requirements)->getProcessContextRequirements(), 0u);
   static_cast<FUnknown*>(requirements)->release();
-  void* none = &object;
-  EXPECT_EQ(root->queryInterface(IPluginFactory::kIid.data(), &none), -1);
-  EXPECT_EQ(none, nullptr);
+  // Ids are compared whole: one that begins as FUnknown's does is not it.
+  const char zeros[16] = {};
+  for (const char* iid : {IPluginFactory::kIid.data(), zeros}) {
+    void* none = &object;
+    EXPECT_EQ(root->queryInterface(iid, &none), -1);
+    EXPECT_EQ(none, nullptr);
+  }
   for (; count > 1; --count) EXPECT_EQ(root->release(), count - 1);
   EXPECT_EQ(root->release(), 0u);  // and the instance is gone: LeakSanitizer sees the rest
 }
@@ -363,6 +367,13 @@ TEST(Vst3, StatesNotOfThisFormatAreRefusedAndChangeNothing) {
           << bytes.size();
     }
   }
+  // A state followed by other bytes is read no further than one byte past a state's length.
+  MemoryStream longer;
+  longer.data = good.data;
+  longer.data.resize(64, 0);
+  longer.chunk = 32;
+  EXPECT_EQ(plugin.component->setState(&longer), kResultFalse);
+  EXPECT_EQ(longer.position, 37u);
   MemoryStream failing;
   failing.data = good.data;
   failing.fail = true;
