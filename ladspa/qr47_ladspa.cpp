@@ -13,11 +13,10 @@ namespace {
 // Unique ID 4747 (the digits of the name); label "qr47".
 constexpr unsigned long kUniqueId = 4747;
 
-constexpr unsigned long kLeftIn = kParameterCount;
-constexpr unsigned long kRightIn = kLeftIn + 1;
-constexpr unsigned long kLeftOut = kLeftIn + 2;
-constexpr unsigned long kRightOut = kLeftIn + 3;
-constexpr unsigned long kPortCount = kLeftIn + 4;
+constexpr unsigned long kChannels = 2;
+constexpr unsigned long kFirstInput = kParameterCount;
+constexpr unsigned long kFirstOutput = kFirstInput + kChannels;
+constexpr unsigned long kPortCount = kFirstOutput + kChannels;
 
 constexpr int kControl = LADSPA_PORT_INPUT | LADSPA_PORT_CONTROL;
 constexpr int kBounded = LADSPA_HINT_BOUNDED_BELOW | LADSPA_HINT_BOUNDED_ABOVE;
@@ -65,8 +64,8 @@ struct Plugin {
   explicit Plugin(unsigned long rate) : filter(static_cast<float>(rate)) {}
   PortFilter filter;
   const float* controls[kParameterCount] = {};
-  const float* inputs[2] = {};
-  float* outputs[2] = {};
+  const float* inputs[kChannels] = {};
+  float* outputs[kChannels] = {};
 };
 
 LADSPA_Handle instantiate(const LADSPA_Descriptor*, unsigned long rate) {
@@ -75,12 +74,12 @@ LADSPA_Handle instantiate(const LADSPA_Descriptor*, unsigned long rate) {
 
 void connectPort(LADSPA_Handle instance, unsigned long port, LADSPA_Data* data) {
   auto* plugin = static_cast<Plugin*>(instance);
-  if (port < kLeftIn) {
+  if (port < kFirstInput) {
     plugin->controls[port] = data;
-  } else if (port == kLeftIn || port == kRightIn) {
-    plugin->inputs[port - kLeftIn] = data;
-  } else if (port == kLeftOut || port == kRightOut) {
-    plugin->outputs[port - kLeftOut] = data;
+  } else if (port < kFirstOutput) {
+    plugin->inputs[port - kFirstInput] = data;
+  } else if (port < kPortCount) {
+    plugin->outputs[port - kFirstOutput] = data;
   }
 }
 

@@ -15,19 +15,18 @@ constexpr char kUri[] = "urn:qr47:filter";
 
 // Port numbers: the six controls in parameter order, then the audio, then the bypass switch,
 // last so that saved sessions keep the numbers they had before it.
-constexpr std::uint32_t kLeftIn = kParameterCount;
-constexpr std::uint32_t kRightIn = kLeftIn + 1;
-constexpr std::uint32_t kLeftOut = kLeftIn + 2;
-constexpr std::uint32_t kRightOut = kLeftIn + 3;
-constexpr std::uint32_t kEnabled = kLeftIn + 4;
+constexpr std::uint32_t kChannels = 2;
+constexpr std::uint32_t kFirstInput = kParameterCount;
+constexpr std::uint32_t kFirstOutput = kFirstInput + kChannels;
+constexpr std::uint32_t kEnabled = kFirstOutput + kChannels;
 
 struct Plugin {
   explicit Plugin(double rate) : filter(static_cast<float>(rate)) {}
   PortFilter filter;
   const float* controls[kParameterCount] = {};
   const float* enabled = nullptr;  // unconnected: never bypassed
-  const float* inputs[2] = {};
-  float* outputs[2] = {};
+  const float* inputs[kChannels] = {};
+  float* outputs[kChannels] = {};
 };
 
 LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const*) {
@@ -36,12 +35,12 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV
 
 void connectPort(LV2_Handle instance, std::uint32_t port, void* data) {
   auto* plugin = static_cast<Plugin*>(instance);
-  if (port < kLeftIn) {
+  if (port < kFirstInput) {
     plugin->controls[port] = static_cast<const float*>(data);
-  } else if (port == kLeftIn || port == kRightIn) {
-    plugin->inputs[port - kLeftIn] = static_cast<const float*>(data);
-  } else if (port == kLeftOut || port == kRightOut) {
-    plugin->outputs[port - kLeftOut] = static_cast<float*>(data);
+  } else if (port < kFirstOutput) {
+    plugin->inputs[port - kFirstInput] = static_cast<const float*>(data);
+  } else if (port < kEnabled) {
+    plugin->outputs[port - kFirstOutput] = static_cast<float*>(data);
   } else if (port == kEnabled) {
     plugin->enabled = static_cast<const float*>(data);
   }
