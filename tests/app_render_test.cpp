@@ -345,6 +345,16 @@ TEST_F(Tool, FrameCountsCallsAndSummary) {
   EXPECT_NE(errors.find("holds 2000 frames where its header promises 8820"), std::string::npos)
       << errors;
   EXPECT_EQ(readFile(folder + "short.wav").left.size(), 2000u);
+
+  // On a terminal the progress counts up on one line, to 100 %, which the summary then takes.
+  writeFile(folder + "full.wav", full);
+  ASSERT_EQ(shell("script -qec '" + kBounded + kTool + kPassThrough + "render " + folder +
+                  "full.wav " + folder + "shown.wav' /dev/null > " + base + "terminal.txt"),
+            0);
+  const std::string terminal = contents(base + "terminal.txt");
+  EXPECT_NE(terminal.find("\rrendering 100%\rqr47: rendered " + folder + "shown.wav: 8820 frames"),
+            std::string::npos)
+      << terminal;
 }
 
 // A quiet sine to 16 bits: dithered by default, with no offset; exactly rounded without dither.
