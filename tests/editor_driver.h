@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "parameter_access.h"
+#include "plugin_editor.h"
 
 namespace editor_test {
 
@@ -190,5 +191,16 @@ class EditorDriver {
   int left, width, height;
   std::function<void()> pump;
 };
+
+// Whether the window shows, pixel for pixel, what an editor of the test's own paints for the
+// factory setting at `rate`, opened beside it.
+inline bool showsFactorySetting(EditorDriver& driver, int width, int height, float rate) {
+  FixedValues factory(kFactorySetting, rate);
+  const auto reference = qr47::PluginEditor::create(factory);
+  if (!reference) return false;
+  EditorDriver beside(
+      width, height, [&] { reference->idle(); }, width);
+  return beside.ok() && reference->attach(beside.window()) && beside.picture() == driver.picture();
+}
 
 }  // namespace editor_test

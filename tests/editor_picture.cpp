@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "editor_driver.h"
-#include "plugin_editor.h"
 
 namespace {
 

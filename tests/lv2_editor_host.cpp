@@ -26,7 +26,6 @@
 
 #include "editor_driver.h"
 #include "editor_layout.h"
-#include "plugin_editor.h"
 
 namespace {
 
@@ -196,16 +195,8 @@ void checkEditor(const LV2UI_Descriptor* descriptor) {
   check(host.sizes.size() == 1 && host.sizes[0].width == kWidth && host.sizes[0].height == kHeight,
         "asks for 640 x 400 through ui:resize");
   driver.settle();
-  {
-    // It shows the factory setting at the rate the host gave, as the editor paints them.
-    editor_test::FixedValues factory(editor_test::kFactorySetting, kRate);
-    const auto reference = qr47::PluginEditor::create(factory);
-    editor_test::EditorDriver beside(
-        kWidth, kHeight, [&] { reference->idle(); }, kWidth);
-    check(reference && beside.ok() && reference->attach(beside.window()) &&
-              beside.picture() == driver.picture(),
-          "shows the factory setting at the host's rate");
-  }
+  check(editor_test::showsFactorySetting(driver, kWidth, kHeight, kRate),
+        "shows the factory setting at the rate the host gave, as the editor paints it");
 
   const qr47::EditorLayout at = qr47::layoutFor(kWidth, kHeight);
   const auto knob = [&](int k) { return at.knobs[k]; };
