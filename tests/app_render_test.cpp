@@ -732,8 +732,12 @@ TEST_F(Tool, InfoResponseAndTheModuleSearch) {
   EXPECT_NEAR(at100, 0.0, 0.05);
   EXPECT_NEAR(at5k, -3.1, 0.2);
   EXPECT_NEAR(at10k, -14.8, 0.5);
-  ASSERT_EQ(run("response --csv --compare types"), 0);
-  EXPECT_EQ(output().substr(0, output().find('\n')), "Hz,low pass,high pass,band pass,notch");
+  for (const auto& [compared, columns] :
+       {std::pair{"types", "Hz,low pass,high pass,band pass,notch"},
+        std::pair{"poles", "Hz,2 poles,4 poles"}}) {
+    ASSERT_EQ(run(std::string("response --csv --compare ") + compared), 0) << compared;
+    EXPECT_EQ(output().substr(0, output().find('\n')), columns);
+  }
   ASSERT_EQ(run("-q response " + folder + "r.svg --set poles=4 --rate 96000", &errors), 0);
   EXPECT_EQ(errors, "");
   // The axes, the grid and the letters lie within the picture (the curves are clipped to the
