@@ -375,6 +375,11 @@ TEST(Clap, TailAndLatencyAsTheFilterHasThem) {
       plugin.process(dry.in, dry.out, kFrames, none);
       EXPECT_EQ(dry.out0, dry.in0) << "bypassed";
       EXPECT_EQ(dry.out1, dry.in1);
+      MemoryStream saved;
+      saved.chunk = 64;
+      ASSERT_TRUE(plugin.state->save(plugin.plugin, &saved.output));
+      ASSERT_TRUE(plugin.state->load(plugin.plugin, &saved.input));
+      EXPECT_EQ(plugin.tail->get(plugin.plugin), 0u) << "its own state loaded while bypassed";
       EventList back;
       back.add(0, 6, 0.0);
       plugin.params->flush(plugin.plugin, back.input(), nullptr);
