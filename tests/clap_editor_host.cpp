@@ -33,6 +33,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr unsigned kTimeLimitSeconds = 120;  // the whole run, X events included
 constexpr double kRate = 48000.0;
+constexpr std::uint32_t kTaller = 100;  // rows of the host's window below the editor's own
 constexpr std::uint32_t kFrames = 64;
 constexpr float kToneStep = 0.1f;  // radians a sample
 constexpr int kOpenings = 100;
@@ -216,7 +217,9 @@ void checkEditor(const PluginEntry* entry) {
             hugeW == 1600 && hugeH == 1000,
         "resizable in any shape, from 480 x 300 to 1600 x 1000");
 
-  editor_test::EditorDriver driver(static_cast<int>(width), static_cast<int>(height),
+  // Taller than the editor, so that the editor can grow into it.
+  const std::uint32_t tall = height + kTaller;
+  editor_test::EditorDriver driver(static_cast<int>(width), static_cast<int>(tall),
                                    [&] { host.pump(); });
   qr47::clap::Window parent{"x11", {}};
   parent.x11 = driver.window();
@@ -229,12 +232,14 @@ void checkEditor(const PluginEntry* entry) {
             !gui->setParent(plugin, nullptr) && host.fds.size() == 1 && host.timers.size() == 1,
         "a second parent, one of another API, or none, is refused");
   // Once the host has activated at its rate, the editor shows the factory setting at that
-  // rate, as the editor paints them.
+  // rate, as the editor paints them, grown to a taller size too.
   host.activate(true);
   host.activate(false);
-  check(editor_test::showsFactorySetting(driver, static_cast<int>(width), static_cast<int>(height),
-                                         static_cast<float>(kRate)),
-        "shows the factory setting at the rate of the host's activation");
+  check(gui->setSize(plugin, width, tall) &&
+            editor_test::showsFactorySetting(driver, static_cast<int>(width),
+                                             static_cast<int>(tall), static_cast<float>(kRate)) &&
+            gui->setSize(plugin, width, height),
+        "shows the factory setting at the rate of the host's activation, grown taller");
   std::uint32_t resizedW = 0, resizedH = 0;
   check(gui->setSize(plugin, 800, 500) && gui->getSize(plugin, &resizedW, &resizedH) &&
             resizedW == 800 && resizedH == 500 && !gui->setSize(plugin, 400, 500) &&

@@ -193,11 +193,11 @@ class EditorDriver {
 };
 
 // Whether the window shows, pixel for pixel, what an editor of the test's own paints for the
-// factory setting at `rate`, opened beside it.
+// factory setting at `rate` and the window's size, opened beside it.
 inline bool showsFactorySetting(EditorDriver& driver, int width, int height, float rate) {
   FixedValues factory(kFactorySetting, rate);
   const auto reference = qr47::PluginEditor::create(factory);
-  if (!reference) return false;
+  if (!reference || !reference->setSize(width, height)) return false;
   EditorDriver beside(
       width, height, [&] { reference->idle(); }, width);
   return beside.ok() && reference->attach(beside.window()) && beside.picture() == driver.picture();
