@@ -217,7 +217,8 @@ void checkEditor(const PluginEntry* entry) {
             hugeW == 1600 && hugeH == 1000,
         "resizable in any shape, from 480 x 300 to 1600 x 1000");
 
-  // Taller than the editor, so that the editor can grow into it.
+  // Taller than the editor, so that the editor can grow into it (two side by side, as the
+  // reference below lies, take the screen's whole width).
   const std::uint32_t tall = height + kTaller;
   editor_test::EditorDriver driver(static_cast<int>(width), static_cast<int>(tall),
                                    [&] { host.pump(); });
@@ -232,7 +233,7 @@ void checkEditor(const PluginEntry* entry) {
             !gui->setParent(plugin, nullptr) && host.fds.size() == 1 && host.timers.size() == 1,
         "a second parent, one of another API, or none, is refused");
   // Once the host has activated at its rate, the editor shows the factory setting at that
-  // rate, as the editor paints them, grown to a taller size too.
+  // rate, as the editor paints them, grown taller too.
   host.activate(true);
   host.activate(false);
   check(gui->setSize(plugin, width, tall) &&
