@@ -89,10 +89,13 @@ TEST(Clap, OneStereoPortEachWayProcessableInPlace) {
 }
 
 // A call without audio buffers still takes its events, even one past its end, and fails only
-// when it has frames.
+// when it has frames. An activation needs a rate.
 TEST(Clap, ProcessingWithoutAudioBuffers) {
   TestHost host;
   Instance plugin(entry(), &host.host);
+  for (double rate : {0.0, -44100.0, std::nan("")}) {
+    EXPECT_FALSE(plugin.plugin->activate(plugin.plugin, rate, 1, kFrames)) << rate;
+  }
   activate(plugin);
   for (std::uint32_t frames : {0u, 64u}) {
     EventList events;

@@ -310,8 +310,11 @@ int main(int argc, char** argv) {
       plugin.controller->setParamNormalized(0, 0.2);
       check(driver.picture() != still && handler.edits.empty(), "a host change is repainted");
       const editor_test::Picture filtering = driver.picture();
+      plugin.controller->setParamNormalized(6, 0.5);  // the switch's lower edge of on
+      const editor_test::Picture bypassed = driver.picture();
       plugin.controller->setParamNormalized(6, 1.0);
-      check(driver.picture() != filtering && handler.edits.empty(), "the host's bypass too");
+      check(bypassed != filtering && driver.picture() == bypassed && handler.edits.empty(),
+            "the host's bypass too, on from its lower edge");
 
       checkScale(view, frame);
       check(view->removed() == kResultOk && frame.handlers.empty() && frame.timers.empty() &&
