@@ -682,7 +682,16 @@ TEST_F(Tool, InfoResponseAndTheModuleSearch) {
   EXPECT_EQ(contents(base + "demo.txt"),
             "bandpass.wav\nhighpass.wav\ninput.wav\nlowpass.wav\nnotch.wav\nresponse.png\n");
   EXPECT_EQ(readFile(folder + "demo/input.wav").left.size(), 264600u);
-  EXPECT_EQ(readFile(folder + "demo/notch.wav").left.size(), 286650u);
+  // Each type's file is the input through it at Q 90 %, the cutoff swept from 0.05 up to 1 and
+  // back over the six seconds, and half a second of tail.
+  ASSERT_EQ(run("-q render " + folder + "demo/input.wav " + folder +
+                "notch.wav --set type=notch --set q=0.9 --automate cutoff=0:0.05,3:1,6:0.05 "
+                "--tail 0.5"),
+            0);
+  const Stereo demoNotch = readFile(folder + "demo/notch.wav"),
+               notch = readFile(folder + "notch.wav");
+  EXPECT_EQ(demoNotch.left.size(), 286650u);
+  EXPECT_TRUE(demoNotch.left == notch.left && demoNotch.right == notch.right);
 
   // Found through LXVST_PATH by a qr47 with no module beside it.
   ASSERT_EQ(shell("mkdir -p " + folder + "bin " + folder + "vst && cp " + kTool + " " + folder +

@@ -277,6 +277,9 @@ TEST(Vst3, ParametersTheirStepsAndTexts) {
   EXPECT_NE(c->getParamValueByString(6, garbage.data(), value), kResultOk);
   ParameterInfo outside{};
   EXPECT_NE(c->getParameterInfo(7, outside), kResultOk);
+  EXPECT_EQ(c->setParamNormalized(7, 0.5), 2);
+  EXPECT_EQ(c->setParamNormalized(0, 1.5), 2);
+  EXPECT_EQ(c->getParamNormalized(0), 1.0);
 }
 
 // The component's state: exactly the six values and the bypass, and a fresh instance that sets
@@ -411,8 +414,8 @@ TEST(Vst3, TailAsTheFilterHasIt) {
           static_cast<std::uint32_t>(r->dispatchEntry(r, opcode::kTailSize, 0, 0, nullptr, 0));
       EXPECT_EQ(plugin.processor->getTailSamples(), tail);
       Changes on, none, off;
-      on.add(0, 6, 0.5);  // the second step's lower edge
-      off.add(0, 6, 0.0);
+      on.add(0, 6, 0.5);    // the second step's lower edge
+      off.add(0, 6, 0.49);  // the first step's
       for (std::int32_t done = 0; done < fade; done += kFrames) {
         EXPECT_EQ(plugin.processor->getTailSamples(), tail) << done << " samples into the fade";
         outputOf(plugin, done == 0 ? &on : &none);
