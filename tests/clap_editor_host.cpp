@@ -249,8 +249,9 @@ void checkEditor(const PluginEntry* entry) {
 
   // Each parameter by the pointer: the lists and Q while inactive (flush), the other knobs while
   // active (process). Knob drags start at the knob's centre, and the host hears them as they go
-  // (more than one value); values are in CLAP units.
+  // (a value for at least every other step of the pointer); values are in CLAP units.
   const qr47::EditorLayout at = qr47::layoutFor(width, height);
+  constexpr std::size_t kDragValues = editor_test::kDragSteps / 2;
   const auto drag = [&](int k, double dy) {
     const qr47::Rect& knob = at.knobs[k];
     return [&driver, &knob, dy] {
@@ -269,10 +270,10 @@ void checkEditor(const PluginEntry* entry) {
   } steps[] = {
       {"Filter Type clicked to band pass", 2, 2.0, 1, click(at.types[2])},
       {"Pole Number clicked to 4 poles", 3, 1.0, 1, click(at.poles[1])},
-      {"Q Factor dragged up 40 px", 1, 0.7 + 40 / kKnobTravel, 2, drag(1, -40)},
-      {"Cutoff dragged down 60 px", 0, 1.0 - 60 / kKnobTravel, 2, drag(0, 60)},
-      {"Additional LP dragged up 100 px", 4, 100 / kKnobTravel, 2, drag(2, -100)},
-      {"18dB Boost dragged up 50 px", 5, 0.125 + 50 / kKnobTravel, 2, drag(3, -50)},
+      {"Q Factor dragged up 40 px", 1, 0.7 + 40 / kKnobTravel, kDragValues, drag(1, -40)},
+      {"Cutoff dragged down 60 px", 0, 1.0 - 60 / kKnobTravel, kDragValues, drag(0, 60)},
+      {"Additional LP dragged up 100 px", 4, 100 / kKnobTravel, kDragValues, drag(2, -100)},
+      {"18dB Boost dragged up 50 px", 5, 0.125 + 50 / kKnobTravel, kDragValues, drag(3, -50)},
       {"Cutoff double-clicked back to factory", 0, 1.0, 1,
        [&] { driver.doubleClick(at.knobs[0].centreX(), at.knobs[0].centreY()); }},
       {"Bypass clicked on", 6, 1.0, 1, click(at.bypass)},
