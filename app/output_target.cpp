@@ -28,14 +28,14 @@ std::invalid_argument refused(const std::string& path, const std::string& why) {
 // The file a chain of symbolic links ends at, which need not exist yet.
 std::string followLinks(const std::string& path) {
   std::string current = path;
-  for (int i = 0; i < kMostLinks; ++i) {
+  for (int followed = 0;; ++followed) {
     char target[PATH_MAX];
     const ssize_t length = readlink(current.c_str(), target, sizeof target - 1);
     if (length < 0) return current;
+    if (followed == kMostLinks) throw refused(path, "too many levels of symbolic links");
     const std::string next(target, static_cast<std::size_t>(length));
     current = next[0] == '/' ? next : folderOf(current) + "/" + next;
   }
-  throw refused(path, "too many levels of symbolic links");
 }
 
 }  // namespace

@@ -522,6 +522,16 @@ TEST_F(Tool, OutputsOfEveryKind) {
   ASSERT_EQ(stat((folder + "target.wav").c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0600u);
   EXPECT_EQ(readFile(folder + "target.wav").left, input.left);
+  // Chains of links are followed as far as the system follows them: 40 links, not 41.
+  std::string chain = "target.wav";
+  for (int links = 1; links <= 41; ++links) {
+    const std::string name = "chain" + std::to_string(links) + ".wav";
+    ASSERT_EQ(symlink(chain.c_str(), (folder + name).c_str()), 0);
+    chain = name;
+    if (links < 40) continue;
+    std::string errors;
+    EXPECT_EQ(run(render + folder + chain, &errors), links == 40 ? 0 : 2) << errors;
+  }
   // A new file has what the umask leaves of read and write for all.
   const mode_t mask = umask(022);
   umask(mask);
