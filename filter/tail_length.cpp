@@ -435,7 +435,8 @@ BiquadSection coefficients(double b0, double b1, double b2, double a1, double a2
 // A response bounded as tightly as its poles allow, for the level it must fall below.
 Envelope responseOf(const BiquadSection& s, double level) {
   const TwoPoles poles = twoPoles(s);
-  return tighter(byResidues(poles), byDerivative(s, radiusOf(poles)), level);
+  const Envelope derivative = byDerivative(s, radiusOf(poles));
+  return poles.apart ? tighter(byResidues(poles), derivative, level) : derivative;
 }
 
 // A bound without the search for the tighter one, for what the roundings add.
@@ -475,7 +476,8 @@ std::int32_t tailLength(const FilterSettings::Loop& settings) {
     // The exact form bounds the tail best; the cascaded envelopes, the first samples, which are
     // what the second section's roundings carry on.
     const Envelope cascaded = cascade(single, single);
-    addScaled(sections, tighter(product(poles, poles), cascaded, level), 1.0);
+    addScaled(sections, poles.apart ? tighter(product(poles, poles), cascaded, level) : cascaded,
+              1.0);
     addScaled(roundings, roundingOf(single, roughResponseOf(recursion, s)), gain);
     addScaled(roundings, roundingOf(cascaded, roughResponseOf(recursion)), gain);
     exact.add(s, poles, true, gain);

@@ -82,6 +82,28 @@ TEST(TailLength, TheFilterRunOnAnImpulseAsItHasBeenMeasured) {
     EXPECT_GE(tailLength(settings.loop()), c.tail) << c.rate << " Hz, Cutoff " << c.values[0];
     EXPECT_LE(tailLength(settings.loop()), 1.25 * c.tail + 64) << c.rate << " Hz, " << c.values[0];
   }
+  // Sections whose two poles meet exactly (0.75 twice), or one of them at 0 (0.75 and 0), alone
+  // and in a row: the response has no residues, and the bound must come from elsewhere. With b0
+  // 1/16 the responses are (n + 1) 0.75^n / 16 and 0.75^n / 16, in a row (n + 1)(n + 2)(n + 3) /
+  // 6 0.75^n / 256 and (n + 1) 0.75^n / 256: below -90 dB from samples 40 and 27, 53 and 29.
+  struct Poles {
+    double a1, a2;
+    std::int64_t tail, fourPoleTail;
+  };
+  for (const Poles& p : {Poles{-1.5, 0.5625, 40, 53}, Poles{-0.75, 0.0, 27, 29}}) {
+    for (bool fourPoles : {false, true}) {
+      FilterSettings::Loop loop =
+          settingsOf({1.0f, 0.7f, 0.0f, 0.0f, 0.0f, 0.125f}, 44100.0f).loop();
+      loop.first.a1 = p.a1, loop.first.a2 = p.a2;
+      loop.first.b0 = 0.0625, loop.first.b1 = loop.first.b2 = 0.0;
+      loop.second = loop.first;
+      loop.fourPoles = fourPoles;
+      const std::int64_t measured = measuredTail(loop, 441000);
+      EXPECT_EQ(measured, fourPoles ? p.fourPoleTail : p.tail) << p.a1 << " " << fourPoles;
+      EXPECT_GE(tailLength(loop), measured) << p.a1 << " " << fourPoles;
+      EXPECT_LE(tailLength(loop), 1.25 * measured + 64) << p.a1 << " " << fourPoles;
+    }
+  }
 }
 
 // A random setting: any Cutoff and Q, a type, the poles, the Additional LP off half the time and
