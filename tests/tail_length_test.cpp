@@ -75,6 +75,9 @@ TEST(TailLength, TheFilterRunOnAnImpulseAsItHasBeenMeasured) {
       {192000.0f, {0.0673711f, 0.525132f, 0.25f, 1.0f, 0.0f, 0.099327f}, 473},
       {96000.0f, {0.0202503f, 0.0232734f, 0.25f, 1.0f, 0.0f, 0.336038f}, 15},
       {22050.0f, {0.0386447f, 0.00639929f, 0.5f, 1.0f, 0.0f, 0.0423292f}, 1477},
+      // A section with a pole at exactly 0, which its coefficients round to.
+      {44100.0f, {0.741f, 0.464f, 0.0f, 0.0f, 0.0f, 0.125f}, 12},
+      {44100.0f, {0.741f, 0.464f, 0.75f, 1.0f, 0.0f, 0.125f}, 16},
   };
   for (const Case& c : cases) {
     const FilterSettings settings = settingsOf(c.values, c.rate);
