@@ -388,6 +388,13 @@ TEST(Clap, TailAndLatencyAsTheFilterHasThem) {
       plugin.params->flush(plugin.plugin, back.input(), nullptr);
       EXPECT_EQ(plugin.tail->get(plugin.plugin), vstTail) << "switched back, before any block";
       deactivate(plugin);
+      // While nothing processes a state loads at once: the tail is its own before any block.
+      MemoryStream silent;
+      silent.chunk = 64;
+      ASSERT_TRUE(plugin.state->save(plugin.plugin, &silent.output));
+      std::fill(silent.bytes.begin() + 28, silent.bytes.begin() + 32, 0);  // 18dB Boost at 0
+      ASSERT_TRUE(plugin.state->load(plugin.plugin, &silent.input));
+      EXPECT_EQ(plugin.tail->get(plugin.plugin), 0u) << "a silent state loaded while inactive";
       r->dispatchEntry(r, opcode::kClose, 0, 0, nullptr, 0);
     }
   }
