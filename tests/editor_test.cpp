@@ -242,6 +242,16 @@ TEST_F(EditorInput, TheHandleMovesCutoffAndQ) {
   EXPECT_EQ(host.calls, "b0 s0 b1 s1 e0 e1 ");
   EXPECT_NEAR(qr47::settingsFor(host.values, 44100.0f).displayedCutoffHz(), 5000.0f, 1.0f);
   EXPECT_FLOAT_EQ(host.values[1], 0.8f);
+  // Shift pressed in the middle of a drag goes on from where the handle is, a tenth as far:
+  // 30 px, then 100 px at a tenth, end 40 px from where the drag began.
+  const double from = axes.x(5000.0);
+  view.press(from, y, 0, time += 1000);
+  view.motion(from + 30, y, 0);
+  view.motion(from + 30, y, qr47::kFineModifier);
+  view.motion(from + 130, y, qr47::kFineModifier);
+  view.release();
+  EXPECT_NEAR(qr47::settingsFor(host.values, 44100.0f).displayedCutoffHz(), axes.hz(from + 40),
+              1.0f);
   host.calls.clear();
   view.press(x, y, 0, time += 1000);
   view.press(x, y, 0, time += 200);
