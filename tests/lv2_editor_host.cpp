@@ -90,15 +90,14 @@ class UiHost {
     const LV2_Feature mapFeature{kMapUri, &map};
     const LV2_Feature optionsFeature{kOptionsUri, const_cast<LV2_Options_Option*>(options)};
     const LV2_Feature resizeFeature{kResizeUri, &resize}, touchFeature{kTouchUri, &touch};
-    const LV2_Feature* features[] = {&mapFeature,
-                                     &optionsFeature,
-                                     &resizeFeature,
-                                     &touchFeature,
-                                     withParent ? &parentFeature : nullptr,
-                                     nullptr};
+    std::vector<const LV2_Feature*> features = {&resizeFeature, &touchFeature};
+    if (offerMap) features.push_back(&mapFeature);
+    if (offerOptions) features.push_back(&optionsFeature);
+    if (withParent) features.push_back(&parentFeature);
+    features.push_back(nullptr);
     LV2UI_Widget widget = nullptr;
     ui = descriptor->instantiate(descriptor, pluginUri, "/nonexistent/qr47.lv2/", &write, this,
-                                 &widget, features);
+                                 &widget, features.data());
     const auto* idleInterface =
         static_cast<const LV2UI_Idle_Interface*>(descriptor->extension_data(kIdleUri));
     idle = idleInterface ? idleInterface->idle : nullptr;
@@ -125,6 +124,7 @@ class UiHost {
   };
   std::vector<Size> sizes;
   std::vector<Sent> sent;
+  bool offerMap = true, offerOptions = true;
   int (*idle)(LV2UI_Handle) = nullptr;
 
  private:
@@ -272,6 +272,17 @@ void checkEditor(const LV2UI_Descriptor* descriptor) {
               host.sizes[0].width == 2 * kWidth,
           "a scale of 2 given as an Int");
     host.close();
+    // Without the options, or without the map to read their keys, the scale is 1.
+    for (bool withMap : {false, true}) {
+      host.offerMap = withMap;
+      host.offerOptions = !withMap;
+      host.sizes.clear();
+      check(host.open(twice.window(), 2.0f) && host.sizes.size() == 1 &&
+                host.sizes[0].width == kWidth,
+            withMap ? "no options: scale 1" : "options but no map: scale 1");
+      host.close();
+    }
+    host.offerMap = host.offerOptions = true;
   }
 
   // Opened and closed many times, the UI leaves no descriptor behind.
