@@ -43,13 +43,13 @@ inline const std::vector<std::uint8_t> kFirstVersionState = {
     'Q',  'R',  '4',  '7',  1,    0,    0,    0,    0x00, 0x00, 0x00, 0x3F, 0x00, 0x00, 0x80, 0x3E,
     0x00, 0x00, 0x40, 0x3F, 0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0x3F, 0xCD, 0xCC, 0xCC, 0x3D};
 
-// A good state made short or long, of another format or version (the first version's number on
+// A good state made short or long (followed by other bytes), of another format or version (the first version's number on
 // the second's length included), with Cutoff 2.0 or a huge value (outside the range), a NaN for
 // Cutoff or for the bypass, a bypass of 0.5; no bytes, and noise.
 inline std::vector<std::vector<std::uint8_t>> refusedStates(const std::vector<std::uint8_t>& good) {
   std::vector<std::vector<std::uint8_t>> states = {
       {}, {good.begin(), good.end() - 1}, good, std::vector<std::uint8_t>(36, 0xA5)};
-  states[2].push_back(0);
+  states[2].resize(64, 0);
   for (const auto& [at, byte] :
        {std::pair<int, int>{0, 'q'}, {4, 3}, {4, 1}, {11, 0x7F}, {11, 0x40}, {35, 0x3F}}) {
     states.push_back(good);

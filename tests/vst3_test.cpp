@@ -368,15 +368,9 @@ TEST(Vst3, StatesNotOfThisFormatAreRefusedAndChangeNothing) {
                            : plugin.component->setState(&stream),
                 kResultFalse)
           << bytes.size();
+      EXPECT_LE(stream.position, 37u) << "read no further than a byte past a state";
     }
   }
-  // A state followed by other bytes is read no further than one byte past a state's length.
-  MemoryStream longer;
-  longer.data = good.data;
-  longer.data.resize(64, 0);
-  longer.chunk = 32;
-  EXPECT_EQ(plugin.component->setState(&longer), kResultFalse);
-  EXPECT_EQ(longer.position, 37u);
   MemoryStream failing;
   failing.data = good.data;
   failing.fail = true;
