@@ -144,14 +144,7 @@ TEST(Adapters, Lv2MatchesTheVstModuleAndFadesToTheDryInputWhenBypassed) {
   // Blocks of 300 against a fade of 441: bypassed at 300, back at 600 from position 300, bypassed
   // at 900 to the full length at 1340, dry until 1500, back to the filter's output at 1940.
   const float switched[kBlocks] = {1, 0, 1, 0, 0, 1, 1, 1};
-  const std::vector<float> output = lv2Output(switched);
-  EXPECT_EQ(output, fadedOutput(vst, switched));
-  // Block 4 (1200 to 1499) is the dry input from its frame 140 on; the last block the filter's.
-  const Signal dry(4 + 1);
-  const auto block = [](const std::vector<float>& v, int b) { return v.begin() + 2 * b * kFrames; };
-  EXPECT_TRUE(std::equal(dry.in0.begin() + 140, dry.in0.end(), block(output, 4) + 140));
-  EXPECT_TRUE(std::equal(dry.in1.begin() + 140, dry.in1.end(), block(output, 4) + kFrames + 140));
-  EXPECT_TRUE(std::equal(block(vst, kBlocks - 1), vst.end(), block(output, kBlocks - 1)));
+  EXPECT_EQ(lv2Output(switched), fadedOutput(vst, switched));
   // At another rate both the filter and the fade follow it.
   EXPECT_EQ(lv2Output(switched, kHighRate), fadedOutput(vstOutput(kHighRate), switched, kHighRate));
   dlclose(module);
