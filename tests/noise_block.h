@@ -43,9 +43,9 @@ inline const std::vector<std::uint8_t> kFirstVersionState = {
     'Q',  'R',  '4',  '7',  1,    0,    0,    0,    0x00, 0x00, 0x00, 0x3F, 0x00, 0x00, 0x80, 0x3E,
     0x00, 0x00, 0x40, 0x3F, 0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0x3F, 0xCD, 0xCC, 0xCC, 0x3D};
 
-// A good state made short or long (followed by other bytes), of another format or version (the first version's number on
-// the second's length included), with Cutoff 2.0 or a huge value (outside the range), a NaN for
-// Cutoff or for the bypass, a bypass of 0.5; no bytes, and noise.
+// A good state made short or long (followed by other bytes), of another format or version (the
+// first version's number on the second's length included), with Cutoff 2.0 or a huge value (outside
+// the range), a NaN for Cutoff or for the bypass, a bypass of 0.5; no bytes, and noise.
 inline std::vector<std::vector<std::uint8_t>> refusedStates(const std::vector<std::uint8_t>& good) {
   std::vector<std::vector<std::uint8_t>> states = {
       {}, {good.begin(), good.end() - 1}, good, std::vector<std::uint8_t>(36, 0xA5)};
