@@ -348,9 +348,10 @@ TEST_F(Tool, FrameCountsCallsAndSummary) {
 
   // On a terminal the progress counts up on one line, to 100 %, which the summary then takes.
   writeFile(folder + "full.wav", full);
-  ASSERT_EQ(shell("script -qec '" + kBounded + kTool + kPassThrough + "render " + folder +
-                  "full.wav " + folder + "shown.wav' /dev/null > " + base + "terminal.txt"),
-            0);
+  ASSERT_EQ(
+      shell("script -qec '" + kBounded + kTool + kPassThrough + "render " + folder + "full.wav " +
+            folder + "shown.wav' " + base + "typescript > " + base + "terminal.txt"),
+      0);
   const std::string terminal = contents(base + "terminal.txt");
   EXPECT_NE(terminal.find("\rrendering 100%\rqr47: rendered " + folder + "shown.wav: 8820 frames"),
             std::string::npos)
